@@ -1,0 +1,3 @@
+#include "app/SetupApp.h"
+
+CString gModulePath;

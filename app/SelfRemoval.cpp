@@ -1,0 +1,5 @@
+#include "SetupApp.h"
+
+void CSetupApp::StartSelfRemoval() {}
+
+void CSetupApp::RunCleanupMode() {}

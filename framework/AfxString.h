@@ -1,0 +1,55 @@
+// CString: 8-bit text in the system's code page, as the dialogs and file
+// paths of the program use it.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+class CString {
+public:
+    CString() = default;
+    CString(const char* text) : m_text(text ? text : "") {}
+    CString(const char* text, int length) : m_text(text, length) {}
+    CString(const std::string& text) : m_text(text) {}
+
+    int GetLength() const { return static_cast<int>(m_text.size()); }
+    bool IsEmpty() const { return m_text.empty(); }
+    operator const char*() const { return m_text.c_str(); }
+    const std::string& Str() const { return m_text; }
+
+    // Loads string resource `id` in the language the resource loader picks,
+    // whole whatever its length; an absent string gives "" and false.
+    BOOL LoadString(UINT id);
+
+    // The first `count` characters (all of them when count exceeds the length).
+    CString Left(int count) const;
+    // The last `count` characters (all of them when count exceeds the length).
+    CString Right(int count) const;
+    // Position of the first occurrence of `sub`, or -1.
+    int Find(const char* sub) const;
+
+    CString& operator=(const char* text) {
+        m_text = text ? text : "";
+        return *this;
+    }
+    CString& operator+=(const CString& other) {
+        m_text += other.m_text;
+        return *this;
+    }
+    CString& operator+=(const char* text) {
+        m_text += text ? text : "";
+        return *this;
+    }
+    CString& operator+=(char c) {
+        m_text += c;
+        return *this;
+    }
+    friend CString operator+(CString a, const CString& b) { return a += b; }
+    friend CString operator+(CString a, const char* b) { return a += b; }
+    friend CString operator+(const char* a, const CString& b) { return CString(a) += b; }
+    friend bool operator==(const CString& a, const CString& b) { return a.m_text == b.m_text; }
+    friend bool operator!=(const CString& a, const CString& b) { return !(a == b); }
+
+private:
+    std::string m_text;
+};

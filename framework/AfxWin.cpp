@@ -1,0 +1,207 @@
+#include "AfxWin.h"
+
+#include "AfxApp.h"
+#include "AfxFile.h"
+
+namespace {
+// The dialog being created by DoModal on this thread, until its window exists.
+thread_local CDialog* t_creating = nullptr;
+thread_local HHOOK t_hook = nullptr;
+const char kThisProperty[] = "Setup.CDialog";
+} // namespace
+
+int CWnd::MessageBox(const char* text, const char* caption, UINT type) const {
+    return ::MessageBoxA(m_hWnd, text, caption ? caption : AfxGetAppName(), type);
+}
+
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
+    if (control.m_hWnd == nullptr)
+        control.m_hWnd = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, id);
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+INT_PTR CDialog::DoModal() {
+    // The dialog manager sends WM_CREATE before the dialog procedure is
+    // attached; a creation hook gives the window to this object first.
+    CDialog* outer = t_creating;
+    t_creating = this;
+    t_hook = ::SetWindowsHookExA(WH_CBT, CbtHook, nullptr, ::GetCurrentThreadId());
+    HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    INT_PTR result =
+        ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
+                          DialogProc, reinterpret_cast<LPARAM>(this));
+    if (t_hook) {
+        ::UnhookWindowsHookEx(t_hook);
+        t_hook = nullptr;
+    }
+    t_creating = outer;
+    m_hWnd = nullptr;
+    return result;
+}
+
+LRESULT CALLBACK CDialog::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
+    HHOOK hook = t_hook;
+    if (code == HCBT_CREATEWND && t_creating) {
+        CDialog* self = t_creating;
+        HWND hwnd = reinterpret_cast<HWND>(wParam);
+        t_creating = nullptr;
+        self->m_hWnd = hwnd;
+        ::SetPropA(hwnd, kThisProperty, self);
+        self->m_creationSuper = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+            hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CreationProc)));
+        ::UnhookWindowsHookEx(hook);
+        t_hook = nullptr;
+        return 0;
+    }
+    return ::CallNextHookEx(hook, code, wParam, lParam);
+}
+
+CDialog* CDialog::FromHandle(HWND hwnd) {
+    return static_cast<CDialog*>(::GetPropA(hwnd, kThisProperty));
+}
+
+// Window procedure installed at creation: hands WM_CREATE to OnCreate, and
+// everything else to the dialog manager underneath.
+LRESULT CALLBACK CDialog::CreationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDialog* self = FromHandle(hwnd);
+    if (!self)
+        return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    WNDPROC super = self->m_creationSuper;
+    if (message == WM_CREATE) {
+        MSG saved = self->m_current;
+        self->m_current = {hwnd, message, wParam, lParam, 0, {0, 0}};
+        self->m_inCreate = true;
+        LRESULT result = -1;
+        try {
+            result = self->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));
+        } catch (...) {
+            result = -1;
+        }
+        self->m_inCreate = false;
+        self->m_current = saved;
+        return result;
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
+        ::RemovePropA(hwnd, kThisProperty);
+    }
+    return ::CallWindowProcA(super, hwnd, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDialog* self = FromHandle(hwnd);
+    if (!self && message == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lParam);
+        self->m_hWnd = hwnd;
+        ::SetPropA(hwnd, kThisProperty, self);
+    }
+    if (!self)
+        return FALSE;
+    try {
+        return self->Dispatch(message, wParam, lParam);
+    } catch (const CFileException& error) {
+        AfxReportFileError(error);
+    } catch (...) {
+        // Nothing else is raised by this program's handlers; never let it
+        // unwind through the dialog manager.
+    }
+    return TRUE;
+}
+
+INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG saved = m_current;
+    bool savedDefault = m_wantsDefault;
+    m_current = {m_hWnd, message, wParam, lParam, 0, {0, 0}};
+    m_wantsDefault = false;
+    INT_PTR result = TRUE;
+    switch (message) {
+    case WM_INITDIALOG:
+        result = OnInitDialog();
+        break;
+    case WM_COMMAND:
+        if (lParam == 0 || HIWORD(wParam) == BN_CLICKED) {
+            if (LOWORD(wParam) == IDOK) {
+                OnOK();
+                break;
+            }
+            if (LOWORD(wParam) == IDCANCEL) {
+                OnCancel();
+                break;
+            }
+        }
+        result = OnCommand(wParam, lParam);
+        break;
+    case WM_TIMER:
+        OnTimer(static_cast<UINT_PTR>(wParam));
+        break;
+    case WM_PAINT:
+        OnPaint();
+        break;
+    case WM_SYSCOMMAND:
+        OnSysCommand(static_cast<UINT>(wParam), lParam);
+        break;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+        break;
+    default:
+        m_wantsDefault = true;
+        break;
+    }
+    if (m_wantsDefault)
+        result = FALSE;
+    m_current = saved;
+    m_wantsDefault = savedDefault;
+    return result;
+}
+
+LRESULT CDialog::Default() {
+    if (m_inCreate && m_current.message == WM_CREATE)
+        return ::CallWindowProcA(m_creationSuper, m_hWnd, m_current.message, m_current.wParam,
+                                 m_current.lParam);
+    // In the dialog procedure, default processing is the dialog manager's,
+    // which runs when the procedure returns FALSE.
+    m_wantsDefault = true;
+    return 0;
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    CenterWindow();
+    return TRUE;
+}
+
+BOOL CDialog::OnCommand(WPARAM, LPARAM) {
+    Default();
+    return FALSE;
+}
+
+int CDialog::OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
+void CDialog::OnTimer(UINT_PTR) { Default(); }
+void CDialog::OnPaint() { Default(); }
+void CDialog::OnSysCommand(UINT, LPARAM) { Default(); }
+HCURSOR CDialog::OnQueryDragIcon() {
+    Default();
+    return nullptr;
+}
+
+// Centres the dialog over its owner, or over the work area when it has none.
+void CDialog::CenterWindow() {
+    RECT area;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &area);
+    else
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    RECT rect;
+    ::GetWindowRect(m_hWnd, &rect);
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    int x = area.left + ((area.right - area.left) - width) / 2;
+    int y = area.top + ((area.bottom - area.top) - height) / 2;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -1,0 +1,90 @@
+// Windows and dialogs: CWnd, CDialog with its data exchange, and the two
+// control classes the program binds (CEdit, CAnimateCtrl).
+#pragma once
+
+#include "AfxString.h"
+
+class CWnd {
+public:
+    CWnd() = default;
+    virtual ~CWnd() = default;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+    }
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc) {
+        return ::SetTimer(m_hWnd, id, elapse, proc);
+    }
+    BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+    void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+    BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+    void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
+    // A message box owned by this window; no caption means the application's name.
+    int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK) const;
+
+    HWND m_hWnd = nullptr;
+};
+
+class CEdit : public CWnd {};
+
+class CAnimateCtrl : public CWnd {};
+
+class CDataExchange {
+public:
+    CDataExchange(CWnd* dialog, BOOL saveAndValidate)
+        : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+    BOOL m_bSaveAndValidate;
+    CWnd* m_pDlgWnd;
+};
+
+// Binds control `id` of the dialog to `control`.
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
+
+// A modal dialog on a template. Its static dialog procedure binds `this` to
+// the window and dispatches to the virtual handlers below; a handler of the
+// base class asks for the dialog manager's default processing. No exception
+// leaves the procedure: a file error is reported to the user there.
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr)
+        : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
+
+    virtual INT_PTR DoModal();
+    void EndDialog(int result) { ::EndDialog(m_hWnd, result); }
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+protected:
+    virtual void DoDataExchange(CDataExchange* pDX) { (void)pDX; }
+    virtual BOOL OnInitDialog();
+    virtual void OnOK() { EndDialog(IDOK); }
+    virtual void OnCancel() { EndDialog(IDCANCEL); }
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+
+    // Message handlers; the base versions ask for default processing.
+    virtual int OnCreate(LPCREATESTRUCT createStruct);
+    virtual void OnTimer(UINT_PTR idEvent);
+    virtual void OnPaint();
+    virtual void OnSysCommand(UINT id, LPARAM lParam);
+    virtual HCURSOR OnQueryDragIcon();
+
+    // Default processing of the message being handled.
+    LRESULT Default();
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK CreationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam);
+    static CDialog* FromHandle(HWND hwnd);
+    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    void CenterWindow();
+
+    UINT m_nIDTemplate;
+    CWnd* m_pParentWnd;
+    WNDPROC m_creationSuper = nullptr; // window procedure under the creation hook
+    bool m_inCreate = false;
+    bool m_wantsDefault = false;
+    MSG m_current = {};
+};

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the build tree's own prefix (never
+# ~/.wine). Without a display it starts a private Xvfb for that prefix first,
+# since Wine takes its display when the prefix boots.
+#   WINEPREFIX  defaults to ./wineprefix (CTest runs in the build folder)
+#   LC_ALL      defaults to en_US.UTF-8
+set -euo pipefail
+
+export WINEPREFIX="${WINEPREFIX:-$PWD/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export LC_ALL="${LC_ALL:-en_US.UTF-8}"
+mkdir -p "$WINEPREFIX"
+
+if [ -z "${DISPLAY:-}" ]; then
+    display_file="$WINEPREFIX/.xvfb-display"
+    exec 9>"$WINEPREFIX/.xvfb-lock"
+    flock 9
+    display="" pid=""
+    if [ -f "$display_file" ]; then read -r display pid <"$display_file" || true; fi
+    if [ -z "$pid" ] || ! kill -0 "$pid" 2>/dev/null; then
+        fifo=$(mktemp -u)
+        mkfifo "$fifo"
+        setsid Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$fifo" >/dev/null 2>&1 &
+        pid=$!
+        read -r number <"$fifo"
+        rm -f "$fifo"
+        display=":$number"
+        echo "$display $pid" >"$display_file"
+    fi
+    export DISPLAY="$display"
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    exec 8>"$WINEPREFIX/.boot-lock"
+    flock 8
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+    exec 8>&-
+fi
+exec 9>&- 2>/dev/null || true
+
+exec wine "$@"

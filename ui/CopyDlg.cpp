@@ -1,0 +1,26 @@
+#include "CopyDlg.h"
+
+namespace {
+constexpr UINT kAnimateOpenA = 0x464; // ACM_OPENA
+} // namespace
+
+void CCopyDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_ANIMATE, m_animate);
+}
+
+int CCopyDlg::OnCreate(LPCREATESTRUCT createStruct) {
+    if (CDialog::OnCreate(createStruct) == -1)
+        return -1;
+    // The clip is opened one timer period later, once the window is up.
+    SetTimer(kOpenClipTimer, kOpenClipDelayMs, nullptr);
+    return 0;
+}
+
+void CCopyDlg::OnTimer(UINT_PTR idEvent) {
+    if (idEvent == kOpenClipTimer) {
+        KillTimer(kOpenClipTimer);
+        m_animate.SendMessage(kAnimateOpenA, 0, IDR_AVI_COPY);
+    }
+    CDialog::OnTimer(idEvent);
+}

@@ -1,0 +1,20 @@
+// The "Copy File" window shown while the payload files are replaced.
+#pragma once
+
+#include "framework/AfxWin.h"
+#include "res/resource.h"
+
+class CCopyDlg : public CDialog {
+public:
+    explicit CCopyDlg(CWnd* parent = nullptr) : CDialog(IDD_COPY_DIALOG, parent) {}
+
+    static constexpr UINT_PTR kOpenClipTimer = 101;
+    static constexpr UINT kOpenClipDelayMs = 100;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    int OnCreate(LPCREATESTRUCT createStruct) override;
+    void OnTimer(UINT_PTR idEvent) override;
+
+    CAnimateCtrl m_animate;
+};

@@ -1,0 +1,70 @@
+#include "SetupDlg.h"
+
+#include "AboutDlg.h"
+#include "framework/AfxApp.h"
+
+namespace {
+constexpr char kExitCaption[] = "Exit Setup";
+constexpr UINT kAboutCommand = 0x0010;
+} // namespace
+
+CSetupDlg::CSetupDlg(CWnd* parent) : CDialog(IDD_SETUP_DIALOG, parent) {
+    HINSTANCE module = AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON);
+    m_hIcon = ::LoadIconA(module, MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+void CSetupDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_LICENSE, m_license);
+}
+
+BOOL CSetupDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    CString text;
+    for (UINT id = IDS_LICENSE1; id <= IDS_LICENSE10; ++id) {
+        CString piece;
+        piece.LoadString(id);
+        text += piece;
+    }
+    m_license.SetWindowText(text);
+    return TRUE;
+}
+
+void CSetupDlg::OnCancel() {
+    CString question;
+    question.LoadString(IDS_CONFIRM_EXIT);
+    if (MessageBox(question, kExitCaption, MB_YESNO) == IDYES)
+        CDialog::OnCancel();
+}
+
+void CSetupDlg::OnSysCommand(UINT id, LPARAM lParam) {
+    if ((id & 0xFFF0) == kAboutCommand) {
+        CAboutDlg about;
+        about.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(id, lParam);
+}
+
+void CSetupDlg::OnPaint() {
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    int x = (rect.right - rect.left - iconWidth + 1) / 2;
+    int y = (rect.bottom - rect.top - iconHeight + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+HCURSOR CSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
