@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds Setup.exe and every test program, then runs all tests under Wine in
+# a fresh prefix inside the build tree. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+cmake --preset mingw
+cmake --build --preset mingw
+
+prefix="$PWD/build/mingw/wineprefix"
+stop_wine() {
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    if [ -f "$prefix/.xvfb-display" ]; then
+        read -r _ pid <"$prefix/.xvfb-display" || true
+        [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
+        rm -f "$prefix/.xvfb-display"
+    fi
+}
+# A run starts from a prefix of its own, never from what an earlier run left.
+stop_wine
+rm -rf "$prefix"
+trap stop_wine EXIT
+
+ctest --preset mingw "$@"
