@@ -1,5 +1,7 @@
 #include "SetupApp.h"
 
-void CSetupApp::StartSelfRemoval() {}
+void CSetupApp::StartSelfRemoval() {
+}
 
-void CSetupApp::RunCleanupMode() {}
+void CSetupApp::RunCleanupMode() {
+}

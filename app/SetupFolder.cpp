@@ -3,7 +3,9 @@
 #include "upgrade/PayloadRules.h"
 
 namespace {
-bool IsLeadByteOfCodePage(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+bool IsLeadByteOfCodePage(unsigned char byte) {
+    return ::IsDBCSLeadByte(byte) != FALSE;
+}
 } // namespace
 
 CString OwnModulePath() {

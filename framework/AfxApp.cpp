@@ -47,9 +47,13 @@ CWinApp::CWinApp(const char* appName) {
     g_app = this;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
-const char* AfxGetAppName() { return g_app && g_app->m_pszAppName ? g_app->m_pszAppName : ""; }
+const char* AfxGetAppName() {
+    return g_app && g_app->m_pszAppName ? g_app->m_pszAppName : "";
+}
 
 HINSTANCE AfxGetResourceHandle() {
     return g_app && g_app->m_hInstance ? g_app->m_hInstance : ::GetModuleHandleA(nullptr);
@@ -107,8 +111,10 @@ bool AfxInitCommonControls() {
 }
 
 // Controls are drawn by the system in their classic look; nothing to enable.
-void Enable3dControls() {}
-void AfxEnableControlContainer() {}
+void Enable3dControls() {
+}
+void AfxEnableControlContainer() {
+}
 
 int AfxWinMain(HINSTANCE instance) {
     NarrowDllSearchPath();
@@ -134,4 +140,6 @@ int AfxWinMain(HINSTANCE instance) {
     return exitCode;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return AfxWinMain(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    return AfxWinMain(instance);
+}

@@ -13,10 +13,9 @@ long long WholeSeconds(const FILETIME& time) {
 
 CString CFileException::ErrorText() const {
     char* text = nullptr;
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                        FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, m_lOsError, 0, reinterpret_cast<char*>(&text), 0,
-                                    nullptr);
+    DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, m_lOsError, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     CString result;
     if (length > 0 && text) {
         // System texts end with a line break; the message box adds its own layout.
@@ -79,7 +78,9 @@ BOOL CFile::Open(const char* path, UINT flags, CFileException* error) {
     return TRUE;
 }
 
-void CFile::Throw(DWORD error) const { throw CFileException(m_strFileName, error); }
+void CFile::Throw(DWORD error) const {
+    throw CFileException(m_strFileName, error);
+}
 
 UINT CFile::Read(void* buffer, UINT count) {
     if (count == 0)

@@ -9,7 +9,8 @@
 
 class CFileException : public std::exception {
 public:
-    CFileException(const CString& fileName, DWORD osError) : m_strFileName(fileName), m_lOsError(osError) {}
+    CFileException(const CString& fileName, DWORD osError)
+        : m_strFileName(fileName), m_lOsError(osError) {}
     const char* what() const noexcept override { return "file error"; }
     // The system's own description of the error, in the user's language.
     CString ErrorText() const;

@@ -32,9 +32,8 @@ INT_PTR CDialog::DoModal() {
     t_creating = this;
     t_hook = ::SetWindowsHookExA(WH_CBT, CbtHook, nullptr, ::GetCurrentThreadId());
     HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-    INT_PTR result =
-        ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
-                          DialogProc, reinterpret_cast<LPARAM>(this));
+    INT_PTR result = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+                                       owner, DialogProc, reinterpret_cast<LPARAM>(this));
     if (t_hook) {
         ::UnhookWindowsHookEx(t_hook);
         t_hook = nullptr;
@@ -52,8 +51,8 @@ LRESULT CALLBACK CDialog::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
         t_creating = nullptr;
         self->m_hWnd = hwnd;
         ::SetPropA(hwnd, kThisProperty, self);
-        self->m_creationSuper = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
-            hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CreationProc)));
+        self->m_creationSuper = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CreationProc)));
         ::UnhookWindowsHookEx(hook);
         t_hook = nullptr;
         return 0;
@@ -180,10 +179,18 @@ BOOL CDialog::OnCommand(WPARAM, LPARAM) {
     return FALSE;
 }
 
-int CDialog::OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
-void CDialog::OnTimer(UINT_PTR) { Default(); }
-void CDialog::OnPaint() { Default(); }
-void CDialog::OnSysCommand(UINT, LPARAM) { Default(); }
+int CDialog::OnCreate(LPCREATESTRUCT) {
+    return static_cast<int>(Default());
+}
+void CDialog::OnTimer(UINT_PTR) {
+    Default();
+}
+void CDialog::OnPaint() {
+    Default();
+}
+void CDialog::OnSysCommand(UINT, LPARAM) {
+    Default();
+}
 HCURSOR CDialog::OnQueryDragIcon() {
     Default();
     return nullptr;

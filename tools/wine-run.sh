@@ -2,10 +2,15 @@
 # Runs a Windows program under Wine in the build tree's own prefix (never
 # ~/.wine). Without a display it starts a private Xvfb for that prefix first,
 # since Wine takes its display when the prefix boots.
-#   WINEPREFIX  defaults to ./wineprefix (CTest runs in the build folder)
+#   wine-run.sh [--prefix DIR] program args...
+#   DIR         the prefix; defaults to $WINEPREFIX, else ./wineprefix
 #   LC_ALL      defaults to en_US.UTF-8
 set -euo pipefail
 
+if [ "${1:-}" = "--prefix" ]; then
+    WINEPREFIX="$2"
+    shift 2
+fi
 export WINEPREFIX="${WINEPREFIX:-$PWD/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -21,7 +26,7 @@ if [ -z "${DISPLAY:-}" ]; then
     if [ -z "$pid" ] || ! kill -0 "$pid" 2>/dev/null; then
         fifo=$(mktemp -u)
         mkfifo "$fifo"
-        setsid Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$fifo" >/dev/null 2>&1 &
+        setsid Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$fifo" 9>&- 8>&- >/dev/null 2>&1 &
         pid=$!
         read -r number <"$fifo"
         rm -f "$fifo"

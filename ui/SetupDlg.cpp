@@ -67,4 +67,6 @@ void CSetupDlg::OnPaint() {
     ::EndPaint(m_hWnd, &ps);
 }
 
-HCURSOR CSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+HCURSOR CSetupDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}

@@ -1,0 +1,429 @@
+// The resources of the built Setup.exe, read from the file itself as data.
+#include "res/resource.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr WORD kTraditional = 0x0404;
+constexpr WORD kEnglish = 0x0409;
+constexpr WORD kSimplified = 0x0804;
+
+const LPCWSTR kDialog = MAKEINTRESOURCEW(5);
+const LPCWSTR kString = MAKEINTRESOURCEW(6);
+const LPCWSTR kIcon = MAKEINTRESOURCEW(3);
+const LPCWSTR kGroupIcon = MAKEINTRESOURCEW(14);
+const LPCWSTR kVersion = MAKEINTRESOURCEW(16);
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
+    reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
+    return TRUE;
+}
+
+class SetupResources : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        wchar_t path[MAX_PATH];
+        DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring folder(path, length);
+        folder.resize(folder.find_last_of(L'\\'));
+        s_module =
+            LoadLibraryExW((folder + L"\\Setup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    static void TearDownTestSuite() { FreeLibrary(s_module); }
+
+    void SetUp() override { ASSERT_NE(s_module, nullptr) << "Setup.exe beside the test"; }
+
+    static std::vector<WORD> Languages(LPCWSTR type, LPCWSTR name) {
+        std::vector<WORD> languages;
+        EnumResourceLanguagesW(s_module, type, name, CollectLanguage,
+                               reinterpret_cast<LONG_PTR>(&languages));
+        std::sort(languages.begin(), languages.end());
+        return languages;
+    }
+
+    static std::vector<BYTE> Data(LPCWSTR type, LPCWSTR name, WORD language) {
+        HRSRC found = FindResourceExW(s_module, type, name, language);
+        if (!found)
+            return {};
+        auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(s_module, found)));
+        return std::vector<BYTE>(bytes, bytes + SizeofResource(s_module, found));
+    }
+
+    // String `id` of the given language, read from its block of sixteen.
+    static std::wstring String(UINT id, WORD language) {
+        std::vector<BYTE> block = Data(kString, MAKEINTRESOURCEW(id / 16 + 1), language);
+        const auto* p = reinterpret_cast<const WCHAR*>(block.data());
+        const auto* end = p + block.size() / 2;
+        for (UINT i = 0; i < 16 && p < end; ++i) {
+            WORD length = *p++;
+            if (i == id % 16)
+                return std::wstring(p, length);
+            p += length;
+        }
+        return L"<absent>";
+    }
+
+    static HMODULE s_module;
+};
+HMODULE SetupResources::s_module = nullptr;
+
+const std::vector<WORD> kAllThree = {kTraditional, kEnglish, kSimplified};
+const std::vector<WORD> kTraditionalOnly = {kTraditional};
+
+TEST_F(SetupResources, LanguagesOfEachResource) {
+    struct Case {
+        LPCWSTR type;
+        UINT name;
+        std::vector<WORD> languages;
+    };
+    const Case cases[] = {
+        {kDialog, IDD_ABOUTBOX, kTraditionalOnly},
+        {kDialog, IDD_SETUP_DIALOG, kAllThree},
+        {kDialog, IDD_COPY_DIALOG, kAllThree},
+        {kString, 7, kAllThree},
+        {kString, 8, kAllThree},
+        {kGroupIcon, IDR_MAINFRAME, kTraditionalOnly},
+        {L"AVI", IDR_AVI_COPY, kTraditionalOnly},
+        {kVersion, 1, kTraditionalOnly},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Languages(c.type, MAKEINTRESOURCEW(c.name)), c.languages)
+            << "resource " << c.name;
+}
+
+TEST_F(SetupResources, MessageTextsAreExact) {
+    struct Case {
+        UINT id;
+        WORD language;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {IDS_ABOUTBOX, kEnglish, L"Setup(&A)..."},
+        {IDS_ABOUTBOX, kTraditional, L"Setup(&A)..."},
+        {IDS_ABOUTBOX, kSimplified, L"Setup(&A)..."},
+        {IDS_CONFIRM_EXIT, kEnglish,
+         L"Setup is not complete.If you quit the Setup program now,the program will not be "
+         L"installed.\r\n\r\nYou may run the Setup program at a later time to complete the "
+         L"installation.\r\n\r\nTo continue the program,click No.To quit the Setup program,click "
+         L"Yes."},
+        {IDS_CONFIRM_EXIT, kTraditional,
+         L"安裝程式沒有完成，您若現在結束安裝程式，程式將不被安裝﹒\r\n\r\n您可稍後執行安裝程式，"
+         L"完成安裝﹒\r\n\r\n按一下【否】 以繼續安裝程式，按一下【是】則結束安裝程式﹒"},
+        {IDS_CONFIRM_EXIT, kSimplified,
+         L"安装程序没有完成，您若现在结束安装程序，程序将不被安装．\r\n\r\n您可稍後执行安装程序，"
+         L"完成安装．\r\n\r\n按一下【否】 以继续安装程序，按一下【是】则结束安装程序．"},
+        {IDS_UPGRADE_DONE, kEnglish, L"Upgrade complete.Please click OK to complete."},
+        {IDS_UPGRADE_DONE, kTraditional, L"升級程式安裝完成，請按【確定】鍵結束."},
+        {IDS_UPGRADE_DONE, kSimplified, L"升级程序安装完成，请按【确定】键结束."},
+        {IDS_WRONG_VERSION, kEnglish, L"The upgrade is only applicable  to the users of Quillo."},
+        {IDS_ALREADY_NEWEST, kEnglish,
+         L"You have use the newest program,the upgrade will be closed."},
+        {IDS_ALREADY_NEWEST, kTraditional, L"您已經使用最新的程式，不必升級﹒"},
+        {IDS_ALREADY_NEWEST, kSimplified, L"您已经使用最新的程序，不必升级。"},
+        {IDS_UPGRADE_INCOMPLETE, kEnglish,
+         L"The upgrade could not be completed. Please close all Quillo programs and run the "
+         L"upgrade again."},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(String(c.id, c.language), c.text) << "string " << c.id << " " << c.language;
+}
+
+TEST_F(SetupResources, EveryLanguageHasEveryString) {
+    const UINT ids[] = {101, 102, 103, 104, 105, 106, 107, 108, 109,
+                        110, 111, 120, 121, 122, 123, 124, 125};
+    for (WORD language : kAllThree) {
+        for (UINT id : ids) {
+            std::wstring text = String(id, language);
+            EXPECT_NE(text, L"<absent>") << id;
+            EXPECT_FALSE(text.empty()) << id << " " << language;
+        }
+        EXPECT_EQ(String(112, language), L"") << "ids outside the list are absent";
+        EXPECT_EQ(String(100, language), L"");
+    }
+    // The longest piece arrives whole: far more than 256 characters.
+    EXPECT_GT(String(IDS_LICENSE1, kEnglish).size(), 600u);
+}
+
+// The fields of a dialog template that the dialogs depend on.
+struct Template {
+    bool extended = false;
+    DWORD style = 0, exStyle = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    std::wstring caption, face;
+    WORD pointSize = 0;
+    struct Control {
+        DWORD style = 0;
+        short x = 0, y = 0, cx = 0, cy = 0;
+        int id = 0;
+        std::wstring windowClass, text;
+    };
+    std::vector<Control> controls;
+};
+
+const WORD* Align(const WORD* p, const BYTE* base) {
+    size_t offset = reinterpret_cast<const BYTE*>(p) - base;
+    return reinterpret_cast<const WORD*>(base + ((offset + 3) & ~size_t(3)));
+}
+
+// A name or ordinal field: 0 (none), 0xFFFF + ordinal, or a string.
+std::wstring ReadSz(const WORD*& p) {
+    if (*p == 0xFFFF) {
+        std::wstring ordinal = L"#" + std::to_wstring(p[1]);
+        p += 2;
+        return ordinal;
+    }
+    std::wstring text(reinterpret_cast<const wchar_t*>(p));
+    p += text.size() + 1;
+    return text;
+}
+
+Template ParseTemplate(const std::vector<BYTE>& data) {
+    Template t;
+    const BYTE* base = data.data();
+    const WORD* p = reinterpret_cast<const WORD*>(base);
+    WORD count = 0;
+    t.extended = p[0] == 1 && p[1] == 0xFFFF;
+    if (t.extended) {
+        auto* dt = reinterpret_cast<const DWORD*>(p + 4);
+        t.exStyle = dt[0];
+        t.style = dt[1];
+        p += 8; // version, signature, help id, extended style, style
+        count = *p++;
+    } else {
+        auto* dt = reinterpret_cast<const DWORD*>(p);
+        t.style = dt[0];
+        t.exStyle = dt[1];
+        p += 4;
+        count = *p++;
+    }
+    t.x = static_cast<short>(*p++);
+    t.y = static_cast<short>(*p++);
+    t.cx = static_cast<short>(*p++);
+    t.cy = static_cast<short>(*p++);
+    ReadSz(p); // menu
+    ReadSz(p); // class
+    t.caption = ReadSz(p);
+    t.pointSize = *p++;
+    if (t.extended)
+        p += 2; // weight, italic and charset
+    t.face = ReadSz(p);
+    for (WORD i = 0; i < count; ++i) {
+        p = Align(p, base);
+        Template::Control c;
+        if (t.extended) {
+            auto* d = reinterpret_cast<const DWORD*>(p);
+            c.style = d[2];
+            p += 6;
+        } else {
+            auto* d = reinterpret_cast<const DWORD*>(p);
+            c.style = d[0];
+            p += 4;
+        }
+        c.x = static_cast<short>(*p++);
+        c.y = static_cast<short>(*p++);
+        c.cx = static_cast<short>(*p++);
+        c.cy = static_cast<short>(*p++);
+        if (t.extended) {
+            c.id = static_cast<int>(*reinterpret_cast<const DWORD*>(p));
+            p += 2;
+        } else {
+            c.id = static_cast<short>(*p++);
+        }
+        c.windowClass = ReadSz(p);
+        c.text = ReadSz(p);
+        p += 1 + *p / 2; // creation data
+        t.controls.push_back(c);
+    }
+    return t;
+}
+
+constexpr DWORD kBase = WS_CHILD | WS_VISIBLE;
+const wchar_t kButton[] = L"#128";
+const wchar_t kEdit[] = L"#129";
+const wchar_t kStatic[] = L"#130";
+
+TEST_F(SetupResources, LicenceDialogGeometryAndStyles) {
+    for (WORD language : kAllThree) {
+        Template t = ParseTemplate(Data(kDialog, MAKEINTRESOURCEW(IDD_SETUP_DIALOG), language));
+        bool english = language == kEnglish;
+        EXPECT_TRUE(t.extended);
+        EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_SETFONT));
+        EXPECT_EQ(t.exStyle, DWORD(WS_EX_APPWINDOW));
+        EXPECT_EQ(t.x, 0);
+        EXPECT_EQ(t.y, 0);
+        EXPECT_EQ(t.cx, english ? 320 : 315);
+        EXPECT_EQ(t.cy, 233);
+        EXPECT_EQ(t.caption, L"Setup");
+        EXPECT_EQ(t.pointSize, 9);
+        EXPECT_EQ(t.face, L"新細明體");
+        ASSERT_EQ(t.controls.size(), 5u);
+        const auto& yes = t.controls[0];
+        EXPECT_EQ(yes.id, IDOK);
+        EXPECT_EQ(yes.windowClass, kButton);
+        EXPECT_EQ(yes.text, english ? L"Yes" : L"是");
+        EXPECT_EQ(yes.style, kBase | BS_DEFPUSHBUTTON | WS_TABSTOP);
+        EXPECT_EQ(yes.x, english ? 263 : 258);
+        EXPECT_EQ(yes.y, 214);
+        const auto& no = t.controls[1];
+        EXPECT_EQ(no.id, IDCANCEL);
+        EXPECT_EQ(no.text, english ? L"No" : L"否");
+        EXPECT_EQ(no.style, kBase | BS_PUSHBUTTON | WS_TABSTOP);
+        EXPECT_EQ(no.x, 201);
+        const auto& licence = t.controls[2];
+        EXPECT_EQ(licence.id, IDC_LICENSE);
+        EXPECT_EQ(licence.windowClass, kEdit);
+        EXPECT_EQ(licence.style, kBase | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_BORDER |
+                                     WS_VSCROLL | WS_TABSTOP);
+        EXPECT_EQ(licence.cx, english ? 306 : 301);
+        EXPECT_EQ(licence.cy, english ? 134 : 128);
+        for (int i : {3, 4}) {
+            EXPECT_EQ(t.controls[i].id, -1);
+            EXPECT_EQ(t.controls[i].windowClass, kStatic);
+            EXPECT_EQ(t.controls[i].style, kBase | SS_LEFT | WS_GROUP);
+        }
+        if (english) {
+            EXPECT_EQ(t.controls[4].text,
+                      L"Do you accept all the terms of the preceding license agreement? If "
+                      L"so,click on the Yes push button. If you select No,Setup will close.");
+        }
+    }
+}
+
+TEST_F(SetupResources, CopyDialogHasNoButtonAndNoCloseBox) {
+    const wchar_t* captions[] = {L"文件複製", L"Copy File", L"文件复制"};
+    for (int i = 0; i < 3; ++i) {
+        Template t = ParseTemplate(Data(kDialog, MAKEINTRESOURCEW(IDD_COPY_DIALOG), kAllThree[i]));
+        EXPECT_FALSE(t.extended);
+        EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT));
+        EXPECT_EQ(t.cx, 193);
+        EXPECT_EQ(t.cy, 61);
+        EXPECT_EQ(t.caption, captions[i]);
+        ASSERT_EQ(t.controls.size(), 2u);
+        EXPECT_EQ(t.controls[0].windowClass, kStatic);
+        const auto& animation = t.controls[1];
+        EXPECT_EQ(animation.id, IDC_ANIMATE);
+        EXPECT_EQ(_wcsicmp(animation.windowClass.c_str(), L"SysAnimate32"), 0);
+        EXPECT_EQ(animation.style, kBase | 0x0001 | 0x0002 | 0x0004); // centre, transparent, play
+        EXPECT_EQ(animation.x, 7);
+        EXPECT_EQ(animation.y, 23);
+        EXPECT_EQ(animation.cx, 179);
+        EXPECT_EQ(animation.cy, 26);
+    }
+}
+
+TEST_F(SetupResources, AboutBox) {
+    Template t = ParseTemplate(Data(kDialog, MAKEINTRESOURCEW(IDD_ABOUTBOX), kTraditional));
+    EXPECT_EQ(t.caption, L"關於 Setup");
+    EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+    EXPECT_EQ(t.cx, 235);
+    EXPECT_EQ(t.cy, 55);
+    ASSERT_EQ(t.controls.size(), 4u);
+    EXPECT_EQ(t.controls[0].style, kBase | SS_ICON);
+    EXPECT_EQ(t.controls[0].text, L"#128");
+    EXPECT_EQ(t.controls[1].text, L"Setup Version 1.0");
+    EXPECT_EQ(t.controls[3].id, IDOK);
+    EXPECT_EQ(t.controls[3].text, L"確定");
+}
+
+TEST_F(SetupResources, IconImages) {
+    std::vector<BYTE> group = Data(kGroupIcon, MAKEINTRESOURCEW(IDR_MAINFRAME), kTraditional);
+    ASSERT_GE(group.size(), 6u + 2 * 14);
+    ASSERT_EQ(*reinterpret_cast<const WORD*>(&group[4]), 2);
+    struct Expected {
+        BYTE size;
+        DWORD bytes;
+    } expected[] = {{32, 744}, {16, 296}};
+    for (int i = 0; i < 2; ++i) {
+        const BYTE* entry = &group[6 + 14 * i];
+        EXPECT_EQ(entry[0], expected[i].size);
+        EXPECT_EQ(entry[1], expected[i].size);
+        EXPECT_EQ(entry[2], 16);                                 // colours
+        EXPECT_EQ(*reinterpret_cast<const WORD*>(entry + 4), 1); // planes
+        EXPECT_EQ(*reinterpret_cast<const WORD*>(entry + 6), 4); // bits per pixel
+        EXPECT_EQ(*reinterpret_cast<const DWORD*>(entry + 8), expected[i].bytes);
+        WORD imageId = *reinterpret_cast<const WORD*>(entry + 12);
+        std::vector<BYTE> image = Data(kIcon, MAKEINTRESOURCEW(imageId), kTraditional);
+        EXPECT_EQ(image.size(), expected[i].bytes);
+        auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(image.data());
+        EXPECT_EQ(header->biWidth, expected[i].size);
+        EXPECT_EQ(header->biHeight, 2 * expected[i].size);
+        EXPECT_EQ(header->biBitCount, 4);
+        // Standard palette: index 13 is magenta, 15 white.
+        auto* palette = reinterpret_cast<const RGBQUAD*>(image.data() + 40);
+        EXPECT_EQ(palette[13].rgbRed, 255);
+        EXPECT_EQ(palette[13].rgbGreen, 0);
+        EXPECT_EQ(palette[13].rgbBlue, 255);
+        EXPECT_EQ(palette[15].rgbGreen, 255);
+    }
+}
+
+TEST_F(SetupResources, ClipHeaders) {
+    std::vector<BYTE> clip = Data(L"AVI", MAKEINTRESOURCEW(IDR_AVI_COPY), kTraditional);
+    ASSERT_GT(clip.size(), 1000u);
+    auto text = [&](size_t offset, size_t n) {
+        return std::string(reinterpret_cast<const char*>(&clip[offset]), n);
+    };
+    auto dword = [&](size_t offset) { return *reinterpret_cast<const DWORD*>(&clip[offset]); };
+    EXPECT_EQ(text(0, 4), "RIFF");
+    EXPECT_EQ(text(8, 4), "AVI ");
+    std::string all(clip.begin(), clip.end());
+    size_t avih = all.find("avih");
+    ASSERT_NE(avih, std::string::npos);
+    EXPECT_EQ(dword(avih + 8), 100000u);     // microseconds per frame
+    EXPECT_EQ(dword(avih + 8 + 12), 0x610u); // flags
+    EXPECT_EQ(dword(avih + 8 + 16), 17u);    // frames
+    EXPECT_EQ(dword(avih + 8 + 24), 1u);     // streams
+    EXPECT_EQ(dword(avih + 8 + 32), 260u);
+    EXPECT_EQ(dword(avih + 8 + 36), 40u);
+    size_t strh = all.find("strh");
+    ASSERT_NE(strh, std::string::npos);
+    EXPECT_EQ(text(strh + 8, 4), "vids");
+    EXPECT_EQ(text(strh + 12, 4), "RLE ");
+    EXPECT_EQ(dword(strh + 8 + 20), 100000u);  // scale
+    EXPECT_EQ(dword(strh + 8 + 24), 1000000u); // rate
+    EXPECT_EQ(dword(strh + 8 + 32), 17u);      // length
+    size_t strf = all.find("strf");
+    ASSERT_NE(strf, std::string::npos);
+    auto* format = reinterpret_cast<const BITMAPINFOHEADER*>(&clip[strf + 8]);
+    EXPECT_EQ(format->biWidth, 260);
+    EXPECT_EQ(format->biHeight, 40);
+    EXPECT_EQ(format->biBitCount, 8);
+    EXPECT_EQ(format->biCompression, DWORD(BI_RLE8));
+    EXPECT_EQ(format->biClrUsed, 16u);
+    auto* palette = reinterpret_cast<const RGBQUAD*>(&clip[strf + 8 + 40]);
+    EXPECT_EQ(palette[13].rgbRed, 255);
+    EXPECT_EQ(palette[13].rgbBlue, 255);
+    EXPECT_EQ(all.find("auds"), std::string::npos) << "no sound stream";
+    size_t index = all.find("idx1");
+    ASSERT_NE(index, std::string::npos);
+    EXPECT_EQ(dword(index + 4), 17u * 16);
+}
+
+TEST_F(SetupResources, VersionInformation) {
+    std::vector<BYTE> version = Data(kVersion, MAKEINTRESOURCEW(1), kTraditional);
+    ASSERT_FALSE(version.empty());
+    UINT length = 0;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
+    EXPECT_EQ(fixed->dwFileOS, DWORD(VOS__WINDOWS32));
+    wchar_t* value = nullptr;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040404b0\\OriginalFilename",
+                               reinterpret_cast<void**>(&value), &length));
+    EXPECT_STREQ(value, L"Setup.exe");
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040404b0\\ProductName",
+                               reinterpret_cast<void**>(&value), &length));
+    EXPECT_STREQ(value, L"Setup Application");
+}
+
+} // namespace
