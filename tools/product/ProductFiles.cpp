@@ -1,0 +1,136 @@
+// File and folder helpers of the simulated product: whole-file reads and writes,
+// last-write times, folder creation and recursive deletion.
+#include "Staging.h"
+
+namespace product {
+
+namespace {
+
+long long TicksOf(const FILETIME& time) {
+    return (static_cast<long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME FileTimeOf(long long ticks) {
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
+    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    return time;
+}
+
+std::string WithoutTrailingSeparator(std::string path) {
+    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) {
+        path.pop_back();
+    }
+    return path;
+}
+
+} // namespace
+
+std::string ReadFileBytes(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "";
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    return CloseHandle(file) && ok;
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+long long FileTicks(const std::string& path) {
+    // Attributes need no open handle, so this works on a file another program holds.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return -1;
+    }
+    return TicksOf(data.ftLastWriteTime);
+}
+
+bool SetFileTicks(const std::string& path, long long ticks) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FILETIME time = FileTimeOf(ticks);
+    bool ok = SetFileTime(file, nullptr, nullptr, &time);
+    return CloseHandle(file) && ok;
+}
+
+long long FileSeconds(const std::string& path) {
+    long long ticks = FileTicks(path);
+    return ticks < 0 ? -1 : ticks / kTicksPerSecond;
+}
+
+bool SetFileSeconds(const std::string& path, long long seconds) {
+    return SetFileTicks(path, seconds * kTicksPerSecond);
+}
+
+bool MakeFolders(const std::string& path) {
+    std::string folder = WithoutTrailingSeparator(path);
+    if (folder.empty() || FolderExists(folder)) {
+        return !folder.empty();
+    }
+    size_t cut = folder.find_last_of("\\/");
+    if (cut != std::string::npos && cut > 0) {
+        MakeFolders(folder.substr(0, cut));
+    }
+    return CreateDirectoryA(folder.c_str(), nullptr) || FolderExists(folder);
+}
+
+bool DeleteTree(const std::string& path) {
+    std::string target = WithoutTrailingSeparator(path);
+    DWORD attributes = GetFileAttributesA(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(target.c_str());
+        return GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((target + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name != "." && name != "..") {
+                DeleteTree(target + "\\" + name);
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryA(target.c_str());
+    return GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace product

@@ -1,0 +1,78 @@
+// inspect_product.exe <root>
+// Prints what Setup changed in a product staged with the defaults below <root>: for each
+// payload row whether the destination holds the payload ("replaced"), the installed copy
+// ("unchanged") or nothing ("missing"), and whether the payload file is still in the setup
+// folder; whether the setup folder and Setup.exe remain; and the application-list file from
+// offset 16 on, followed by what now stands after the original entries.
+#include "Staging.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// CR LF as a line break, other bytes outside printable ASCII as \xNN.
+std::string Printable(const std::string& bytes) {
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            text += "\n";
+            ++i;
+        } else if (c >= 0x20 && c < 0x7F) {
+            text.push_back(static_cast<char>(c));
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            text += escaped;
+        }
+    }
+    return text;
+}
+
+const char* DestinationState(int row, const std::string& path) {
+    if (!product::FileExists(path)) {
+        return "missing";
+    }
+    std::string bytes = product::ReadFileBytes(path);
+    if (bytes == product::PayloadContent(row)) {
+        return "replaced";
+    }
+    return bytes == product::InstalledContent(row) ? "unchanged" : "other content";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: inspect_product.exe <root>\n");
+        return 1;
+    }
+    product::ProductOptions options;
+    options.root = argv[1];
+    product::StagedProduct paths = product::ProductPaths(options);
+    for (int row = 0; row < 9; ++row) {
+        std::printf("row %d %-34s %-9s payload file %s\n", row + 1, product::kDestinationPaths[row],
+                    DestinationState(row, paths.destinationFiles[row]),
+                    product::FileExists(paths.payloadFiles[row]) ? "present" : "deleted");
+    }
+    std::printf("setup folder %s: %s\n", paths.setupFolder.c_str(),
+                product::FolderExists(paths.setupFolder) ? "present" : "removed");
+    std::printf("Setup.exe: %s\n", product::FileExists(paths.setupExe) ? "present" : "removed");
+
+    std::string list = product::ReadFileBytes(paths.listFile);
+    if (list.size() < 16) {
+        std::printf("modlist.ini: missing or shorter than 16 bytes\n");
+        return 0;
+    }
+    std::printf("modlist.ini from offset 16:\n%s\n", Printable(list.substr(16)).c_str());
+    // The original entries end where the staged list ended; later entries follow them.
+    std::string original = product::DefaultListBytes();
+    size_t body = original.find("[LIST]");
+    size_t at = list.find(original.substr(body));
+    std::string added =
+        at == std::string::npos ? list.substr(16) : list.substr(at + original.size() - body);
+    std::printf("after the original entries:\n%s\n",
+                added.empty() ? "(nothing)" : Printable(added).c_str());
+    return 0;
+}
