@@ -16,19 +16,31 @@ bool IsSharingError(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-// Deletes the temporary file unless it has been put in place.
+// Deletes the temporary file unless it has been put in place. The file
+// object writing it is closed first when an error left it open: an open
+// handle without sharing keeps the file from being deleted.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const char* path) : m_path(path) {}
+    TemporaryFile(const char* path, CFile& writer) : m_path(path), m_writer(writer) {}
     ~TemporaryFile() {
-        if (!m_kept)
-            ::DeleteFileA(m_path);
+        if (m_kept)
+            return;
+        if (m_writer.IsOpen()) {
+            // The framework's own Close, not an override, releases the handle; an error on
+            // the way changes nothing, since the file is deleted anyway.
+            try {
+                m_writer.CFile::Close();
+            } catch (const CFileException&) {
+            }
+        }
+        ::DeleteFileA(m_path);
     }
     void Keep() { m_kept = true; }
     const CString& Path() const { return m_path; }
 
 private:
     CString m_path;
+    CFile& m_writer;
     bool m_kept = false;
 };
 } // namespace
@@ -78,7 +90,7 @@ AppListResult RegisterInAppList(const char* entry, CFile& newContent) {
     char temporaryPath[MAX_PATH];
     if (!::GetTempFileNameA(SetupFolderOf(listPath), "mod", 0, temporaryPath))
         return AppListResult::Failed;
-    TemporaryFile temporary(temporaryPath);
+    TemporaryFile temporary(temporaryPath, newContent);
     if (!newContent.Open(temporary.Path(), CFile::modeWrite | CFile::shareExclusive |
                                                CFile::modeCreate | CFile::modeNoInherit))
         return AppListResult::Failed;

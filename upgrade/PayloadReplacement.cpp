@@ -26,15 +26,33 @@ bool InUse(const CString& path) {
     return false;
 }
 
+// A read-only file is not overwritten, as a plain copy over it would fail.
+// The attribute is checked here because a rename over the file does not
+// always honour it (Wine run by the Unix superuser renames over it).
+bool IsReadOnly(const CString& path) {
+    DWORD attributes = ::GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+// Deletes a temporary copy. A copy takes over the payload's attributes, so a
+// read-only payload file gives a read-only copy, which must be made writable
+// before it can be deleted.
+void DiscardTemporary(const char* temporary) {
+    ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(temporary);
+}
+
 // Copies `source` to a temporary file in `folder` and moves it over
 // `destination`. On failure nothing is left behind and the destination is
 // unchanged.
 bool ReplaceInOneStep(const CString& source, const CString& destination, const CString& folder) {
+    if (IsReadOnly(destination))
+        return false;
     char temporary[MAX_PATH];
     if (!::GetTempFileNameA(folder, "qup", 0, temporary))
         return false;
     if (!::CopyFileA(source, temporary, FALSE)) {
-        ::DeleteFileA(temporary);
+        DiscardTemporary(temporary);
         return false;
     }
     for (int attempt = 1;; ++attempt) {
@@ -47,7 +65,7 @@ bool ReplaceInOneStep(const CString& source, const CString& destination, const C
         // A program asked to quit may still be closing its files.
         ::Sleep(kRetryDelayMs);
     }
-    ::DeleteFileA(temporary);
+    DiscardTemporary(temporary);
     return false;
 }
 } // namespace
