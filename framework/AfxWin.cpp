@@ -4,9 +4,10 @@
 #include "AfxFile.h"
 
 namespace {
-// The dialog being created by DoModal on this thread, until its window exists.
-thread_local CDialog* t_creating = nullptr;
-thread_local HHOOK t_hook = nullptr;
+// The dialog being created by DoModal, until its window exists. The program
+// has one user-interface thread, so one slot is enough.
+CDialog* t_creating = nullptr;
+HHOOK t_hook = nullptr;
 const char kThisProperty[] = "Setup.CDialog";
 } // namespace
 
