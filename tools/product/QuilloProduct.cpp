@@ -1,5 +1,5 @@
 // QuilloProduct.exe: the simulated running Quillo programs whose windows Setup asks to quit.
-//   QuilloProduct.exe <logfile> [--classes A,B,C] [--hang CLASS] [--ready-file PATH]
+//   QuilloProduct.exe <logfile> [--classes A,B,C] [--hang CLASS] [--ready-file PATH] [--linger MS]
 //                     [--processes]
 // Shows one top-level window per class (default TindleBar, ZenlexTest, TinSync_Server) and
 // appends a line per message they receive to <logfile>. Ends once every window has been asked
@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ struct Arguments {
     std::string hangClass;
     std::string readyFile;
     bool processes = false;
+    DWORD lingerMs = 0; // time taken to shut down after the last quit request
 };
 
 std::vector<std::string> SplitAtCommas(const std::string& text) {
@@ -52,6 +54,8 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments) {
             arguments.hangClass = argv[++i];
         } else if (argument == "--ready-file" && hasValue) {
             arguments.readyFile = argv[++i];
+        } else if (argument == "--linger" && hasValue) {
+            arguments.lingerMs = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
         } else if (argument == "--processes") {
             arguments.processes = true;
         } else if (arguments.logFile.empty() && argument.compare(0, 2, "--") != 0) {
@@ -85,6 +89,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     int result = product::RunProductWindows(arguments.classes, arguments.hangClass, *log,
                                             arguments.readyFile);
+    // A real program takes a moment to save its state before it ends.
+    Sleep(arguments.lingerMs);
     log->Close();
     ExitProcess(result);
 }
