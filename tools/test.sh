@@ -22,4 +22,7 @@ stop_wine
 rm -rf "$prefix"
 trap stop_wine EXIT
 
+# The pure decisions under the fuzzers for a short, bounded time.
+fuzz/run.sh "${FUZZ_SECONDS:-15}"
+
 ctest --preset mingw "$@"
