@@ -32,9 +32,10 @@ INT_PTR CDialog::DoModal() {
     CDialog* outer = t_creating;
     t_creating = this;
     t_hook = ::SetWindowsHookExA(WH_CBT, CbtHook, nullptr, ::GetCurrentThreadId());
-    HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-    INT_PTR result = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
-                                       owner, DialogProc, reinterpret_cast<LPARAM>(this));
+    // The dialog's texts come from the template as stored (Unicode), so the
+    // Chinese about box keeps its text on an English system.
+    INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
+                                       Owner(), DialogProc, reinterpret_cast<LPARAM>(this));
     if (t_hook) {
         ::UnhookWindowsHookEx(t_hook);
         t_hook = nullptr;
@@ -42,6 +43,18 @@ INT_PTR CDialog::DoModal() {
     t_creating = outer;
     m_hWnd = nullptr;
     return result;
+}
+
+// The parent given at construction; without one, the application's main
+// window, so that a dialog run from it is modal to it.
+HWND CDialog::Owner() const {
+    if (m_pParentWnd)
+        return m_pParentWnd->m_hWnd;
+    CWinApp* app = AfxGetApp();
+    CWnd* main = app ? app->m_pMainWnd : nullptr;
+    if (main && main != this && main->m_hWnd && ::IsWindow(main->m_hWnd))
+        return main->m_hWnd;
+    return nullptr;
 }
 
 LRESULT CALLBACK CDialog::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
@@ -53,7 +66,7 @@ LRESULT CALLBACK CDialog::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
         self->m_hWnd = hwnd;
         ::SetPropA(hwnd, kThisProperty, self);
         self->m_creationSuper = reinterpret_cast<WNDPROC>(
-            ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CreationProc)));
+            ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CreationProc)));
         ::UnhookWindowsHookEx(hook);
         t_hook = nullptr;
         return 0;
@@ -70,7 +83,7 @@ CDialog* CDialog::FromHandle(HWND hwnd) {
 LRESULT CALLBACK CDialog::CreationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CDialog* self = FromHandle(hwnd);
     if (!self)
-        return ::DefWindowProcA(hwnd, message, wParam, lParam);
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
     WNDPROC super = self->m_creationSuper;
     if (message == WM_CREATE) {
         MSG saved = self->m_current;
@@ -87,10 +100,10 @@ LRESULT CALLBACK CDialog::CreationProc(HWND hwnd, UINT message, WPARAM wParam, L
         return result;
     }
     if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
         ::RemovePropA(hwnd, kThisProperty);
     }
-    return ::CallWindowProcA(super, hwnd, message, wParam, lParam);
+    return ::CallWindowProcW(super, hwnd, message, wParam, lParam);
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -161,7 +174,7 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CDialog::Default() {
     if (m_inCreate && m_current.message == WM_CREATE)
-        return ::CallWindowProcA(m_creationSuper, m_hWnd, m_current.message, m_current.wParam,
+        return ::CallWindowProcW(m_creationSuper, m_hWnd, m_current.message, m_current.wParam,
                                  m_current.lParam);
     // In the dialog procedure, default processing is the dialog manager's,
     // which runs when the procedure returns FALSE.

@@ -80,6 +80,7 @@ private:
     static CDialog* FromHandle(HWND hwnd);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void CenterWindow();
+    HWND Owner() const;
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;

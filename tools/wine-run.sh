@@ -41,6 +41,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     flock 8
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1
+        # Wine draws the window frames itself: under Xvfb there is no window
+        # manager, and without one every hide or close waits for it in vain.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
     fi
     exec 8>&-

@@ -1,0 +1,93 @@
+// Shared ground of the UI tests: a staged setup folder per test, the staged program started
+// and its licence dialog found, and the texts the program should show in the user's language,
+// read from the staged Setup.exe itself.
+#pragma once
+
+#include "UiDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace uitest {
+
+// Resource languages of Setup.exe.
+constexpr LANGID kTraditionalChinese = 0x0404;
+constexpr LANGID kEnglish = 0x0409;
+constexpr LANGID kSimplifiedChinese = 0x0804;
+
+// Control identifiers and strings of the licence dialog and its messages.
+constexpr int kLicenceEditId = 1001;
+constexpr UINT kLicenceDialogTemplate = 102;
+constexpr UINT kAboutBoxTemplate = 100;
+constexpr UINT kFirstLicencePiece = 102;
+constexpr UINT kLastLicencePiece = 111;
+constexpr UINT kConfirmExitString = 120;
+constexpr UINT kWrongVersionString = 122;
+
+// The language whose resources the program's loader picks in this run: the variant of the
+// user's language among the three the program has, English otherwise. The program inherits
+// the test's locale (LC_ALL of the Wine process tree).
+LANGID ResourceLanguage();
+// "English", "Traditional Chinese", "Simplified Chinese", or the number.
+std::string LanguageName(LANGID language);
+
+// The nine payload file names, each with a leading backslash, in deletion order.
+std::vector<std::string> PayloadNames();
+
+// A setup folder staged for one test.
+struct StagedSetup {
+    std::string folder;                // no trailing separator
+    std::string exe;                   // folder + "\\" + program name
+    std::vector<std::string> payload;  // full paths, in deletion order
+    std::vector<std::string> contents; // what each payload file holds
+    std::string otherFile;             // one more file in the folder, never a payload name
+};
+
+// The test's own root below C:\QuilloTests\ui, named after the running test.
+std::string TestRoot();
+
+// Writes the nine payload names into `folder` (creating it) with contents distinct from every
+// other staged copy: `tag` goes into each file. Returns the full paths in deletion order.
+std::vector<std::string> WritePayloadCopies(const std::string& folder, const std::string& tag);
+// Whether every file exists with exactly its expected contents.
+::testing::AssertionResult FilesHold(const std::vector<std::string>& paths,
+                                     const std::vector<std::string>& contents);
+// Whether none of the files exists.
+::testing::AssertionResult FilesGone(const std::vector<std::string>& paths);
+// The names of the entries of a folder (not "." and ".."), sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+// The fixture of every test that starts Setup.exe. SetUp removes the product's registry key
+// (the tests never run a real upgrade) and deletes the test root; TearDown kills the program
+// if it still runs and deletes the test root again.
+class SetupUiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Stages below the test root a setup folder `folderName` holding a copy of the built
+    // Setup.exe named `exeName`, the nine payload files and one other file.
+    StagedSetup Stage(const std::string& folderName = "setup",
+                      const std::string& exeName = "Setup.exe");
+    // Starts the staged program with `arguments` ("" for none), in its own folder.
+    void Start(const std::wstring& arguments);
+    // Starts the staged program with one argument and waits for the licence dialog; nullptr
+    // (with a failure recorded) when it does not appear.
+    HWND OpenLicenceDialog();
+    // String `id` of the staged Setup.exe in `language`; records a failure when it is missing.
+    std::wstring ExpectedString(UINT id, LANGID language = ResourceLanguage());
+    // The licence text: strings 102 to 111 joined with nothing in between.
+    std::wstring ExpectedLicence(LANGID language = ResourceLanguage());
+    // Dialog template `id` of the staged Setup.exe in `language`.
+    uidriver::DialogTemplate ExpectedDialog(UINT id, LANGID language);
+    // Answers the open message box of the program (owned by `owner`) with `button` and waits
+    // until it is gone; records a failure when there is no box or it does not go.
+    void Answer(HWND owner, int button);
+
+    StagedSetup m_setup;
+    uidriver::Process m_program;
+};
+
+} // namespace uitest

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The main job: builds Setup.exe, stages a simulated installed Quillo 4.501 in
+# a throwaway Wine prefix, puts Setup.exe and the nine payload files in a
+# setup folder and runs the upgrade there with one argument.
+#   On your display you click through it yourself. Without a display it runs
+#   under Xvfb: the licence is accepted with Enter as a person would, the
+#   result is answered, and screenshots are saved.
+# Afterwards it prints what changed. LC_ALL picks the language (en_US.UTF-8,
+# zh_TW.UTF-8 or zh_CN.UTF-8).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+
+tools/install-deps.sh
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+
+bin=$repo/build/mingw
+work=$(mktemp -d /tmp/quillo-demo.XXXXXX)
+shots=$work/screenshots
+mkdir -p "$shots"
+export WINEPREFIX=$work/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL=${LC_ALL:-en_US.UTF-8}
+
+xvfb_pid=""
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+headless=0
+if [ -z "${DISPLAY:-}" ]; then
+    headless=1
+    fifo=$work/display
+    mkfifo "$fifo"
+    Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$fifo" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    read -r number <"$fifo"
+    export DISPLAY=":$number"
+fi
+
+echo "Preparing a Wine prefix in $WINEPREFIX ..."
+wineboot -i >/dev/null 2>&1
+wineserver -w
+if [ "$headless" = 1 ]; then
+    # No window manager under Xvfb: let Wine draw the window frames itself,
+    # so that screenshots show the captions.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+fi
+
+root='C:\QuilloDemo'
+echo "Staging Quillo 4.501 in $root ..."
+wine "$bin/stage_product.exe" "$root" "$(winepath -w "$bin/Setup.exe")" | tr -d '\r'
+setup_exe="$root\\setup\\Setup.exe"
+
+echo "Starting the product's three programs ..."
+wine "$bin/QuilloProduct.exe" "$root\\product.log" --linger 1500 --ready-file "$root\\product.ready" &
+for _ in $(seq 1 100); do
+    [ -f "$WINEPREFIX/drive_c/QuilloDemo/product.ready" ] && break
+    sleep 0.1
+done
+
+if [ "$headless" = 1 ]; then
+    echo "Running $setup_exe under Xvfb ..."
+    wine "$bin/demo_driver.exe" "$setup_exe" "$root\\shots" | tr -d '\r'
+    for bmp in "$WINEPREFIX"/drive_c/QuilloDemo/shots/*.bmp; do
+        [ -f "$bmp" ] || continue
+        png="$shots/$(basename "${bmp%.bmp}").png"
+        convert "$bmp" "$png"
+        echo "Screenshot: $png"
+    done
+else
+    echo "Running $setup_exe on $DISPLAY: accept or decline the licence yourself."
+    wine "$setup_exe" upgrade
+fi
+wineserver -w
+
+echo
+echo "What changed:"
+wine "$bin/inspect_product.exe" "$root" | tr -d '\r'
+echo
+echo "Messages the product's programs received (quit requests):"
+grep -aE ' 0x0002 0x00005555| 0x0010 ' "$WINEPREFIX/drive_c/QuilloDemo/product.log" || echo "  none"
