@@ -74,7 +74,10 @@ void CSetupApp::StartSelfRemoval() {
 
     FileHandle copyFile(::CreateFileA(temporaryCopy, 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    ProcessHandle self(::OpenProcess(SYNCHRONIZE, TRUE, ::GetCurrentProcessId()));
+    // Besides waiting on it, the copy asks the handle which process it names,
+    // so that it acts only on a real installer process.
+    ProcessHandle self(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE,
+                                     ::GetCurrentProcessId()));
     if (!copyFile || !self) {
         ::DeleteFileA(temporaryCopy);
         return;
