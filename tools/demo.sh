@@ -45,6 +45,12 @@ fi
 echo "Preparing a Wine prefix in $WINEPREFIX ..."
 wineboot -i >/dev/null 2>&1
 wineserver -w
+# The dialogs name the Ming face 新細明體 of Chinese Windows, and Wine's captions
+# use the Chinese system faces; AR PL UMing is their nearest free counterpart,
+# with Latin letters too.
+for face in 新細明體 細明體 PMingLiU MingLiU SimSun NSimSun 宋体 新宋体; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'AR PL UMing TW' /f >/dev/null 2>&1
+done
 if [ "$headless" = 1 ]; then
     # No window manager under Xvfb: let Wine draw the window frames itself,
     # so that screenshots show the captions.

@@ -4,14 +4,17 @@
 
 #include <vector>
 
-bool SaveScreenshot(const std::wstring& path) {
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    int height = GetSystemMetrics(SM_CYSCREEN);
+bool SaveScreenshot(const std::wstring& path, HWND window) {
+    RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (window)
+        GetWindowRect(window, &area);
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    bool copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY) != FALSE;
+    bool copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
     SelectObject(memory, old);
 
     BITMAPINFOHEADER header = {};

@@ -13,10 +13,12 @@ constexpr int kLicenceEdit = 1001;
 constexpr int kAnimation = 1002;
 constexpr DWORD kPaintDelayMs = 400;
 
-void Shoot(const std::wstring& folder, const wchar_t* name) {
+// Saves what the licence dialog's area of the screen shows (the copy window
+// and the result message appear on top of it).
+void Shoot(const std::wstring& folder, const wchar_t* name, HWND licence) {
     Sleep(kPaintDelayMs);
     std::wstring path = folder + L"\\" + name + L".bmp";
-    std::printf("%s %s\n", SaveScreenshot(path) ? "saved" : "could not save",
+    std::printf("%s %s\n", SaveScreenshot(path, licence) ? "saved" : "could not save",
                 uidriver::Narrow(path).c_str());
 }
 
@@ -45,7 +47,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     std::printf("Licence dialog: \"%s\"\n", uidriver::Narrow(uidriver::WindowText(licence)).c_str());
-    Shoot(shots, L"1-licence");
+    Shoot(shots, L"1-licence", licence);
 
     std::printf("Pressing Enter (Yes) ...\n");
     uidriver::PressKey(licence, VK_RETURN);
@@ -55,7 +57,7 @@ int wmain(int argc, wchar_t** argv) {
     HWND copy = uidriver::WaitForWindow(setup, copyQuery, 10000);
     if (copy) {
         std::printf("Copy window: \"%s\"\n", uidriver::Narrow(uidriver::WindowText(copy)).c_str());
-        Shoot(shots, L"2-progress");
+        Shoot(shots, L"2-progress", licence);
     }
 
     HWND box = uidriver::WaitForMessageBox(setup, licence, 60000, {copy});
@@ -66,7 +68,7 @@ int wmain(int argc, wchar_t** argv) {
     uidriver::MessageBoxInfo info = uidriver::ReadMessageBox(box);
     std::printf("Result message [%s]: %s\n", uidriver::Narrow(info.caption).c_str(),
                 uidriver::Narrow(info.text).c_str());
-    Shoot(shots, L"3-result");
+    Shoot(shots, L"3-result", licence);
     uidriver::AnswerMessageBox(box, IDOK);
 
     if (!setup.WaitForExit(30000)) {
