@@ -4,6 +4,7 @@
 #include "res/resource.h"
 
 #include <commctrl.h>
+#include <mbctype.h>
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -118,6 +119,9 @@ void AfxEnableControlContainer() {
 
 int AfxWinMain(HINSTANCE instance) {
     NarrowDllSearchPath();
+    // Multibyte text functions follow the system's code page, as the paths
+    // and registry texts they handle do.
+    _setmbcp(_MB_CP_ANSI);
     CWinApp* app = AfxGetApp();
     if (!app)
         return 1;

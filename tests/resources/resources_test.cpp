@@ -426,4 +426,66 @@ TEST_F(SetupResources, VersionInformation) {
     EXPECT_STREQ(value, L"Setup Application");
 }
 
+TEST_F(SetupResources, ManifestAsksForAdministratorAndKeepsTheClassicLook) {
+    std::vector<BYTE> bytes = Data(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), 0);
+    std::string manifest(bytes.begin(), bytes.end());
+    ASSERT_FALSE(manifest.empty());
+    EXPECT_NE(manifest.find("requireAdministrator"), std::string::npos);
+    EXPECT_NE(manifest.find("supportedOS"), std::string::npos);
+    EXPECT_EQ(manifest.find("<dependency"), std::string::npos) << "no visual styles";
+}
+
+// The DLLs Setup.exe's import table names, read from the file's own headers.
+std::vector<std::string> ImportedDlls(const std::wstring& path) {
+    std::vector<std::string> names;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return names;
+    DWORD size = GetFileSize(file, nullptr);
+    std::vector<BYTE> image(size);
+    DWORD read = 0;
+    ReadFile(file, image.data(), size, &read, nullptr);
+    CloseHandle(file);
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+    auto* sections = IMAGE_FIRST_SECTION(nt);
+    auto offsetOf = [&](DWORD rva) -> DWORD {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+            const IMAGE_SECTION_HEADER& section = sections[i];
+            if (rva >= section.VirtualAddress &&
+                rva < section.VirtualAddress + section.Misc.VirtualSize)
+                return rva - section.VirtualAddress + section.PointerToRawData;
+        }
+        return 0;
+    };
+    DWORD importRva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    auto* entry =
+        reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + offsetOf(importRva));
+    for (; entry->Name != 0; ++entry) {
+        std::string name(reinterpret_cast<const char*>(image.data() + offsetOf(entry->Name)));
+        for (char& c : name)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(SetupResources, ImportsOnlyDllsTheSystemAlwaysTakesFromItsOwnFolder) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    folder.resize(folder.find_last_of(L'\\'));
+    std::vector<std::string> imports = ImportedDlls(folder + L"\\Setup.exe");
+    ASSERT_FALSE(imports.empty());
+    const std::vector<std::string> knownDlls = {"advapi32.dll", "gdi32.dll",   "kernel32.dll",
+                                                "msvcrt.dll",   "shell32.dll", "user32.dll",
+                                                "ole32.dll",    "comdlg32.dll"};
+    for (const std::string& name : imports) {
+        EXPECT_NE(std::find(knownDlls.begin(), knownDlls.end(), name), knownDlls.end())
+            << name << " could be planted beside Setup.exe";
+    }
+}
+
 } // namespace
