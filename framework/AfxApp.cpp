@@ -130,7 +130,6 @@ int AfxWinMain(HINSTANCE instance) {
         app->m_appName = ModuleBaseName(instance);
         app->m_pszAppName = app->m_appName;
     }
-    AfxInitCommonControls();
     int exitCode = 0;
     try {
         app->InitInstance();

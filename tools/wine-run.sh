@@ -48,6 +48,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     fi
     exec 8>&-
 fi
-exec 9>&- 2>/dev/null || true
+exec 9>&-
 
 exec wine "$@"

@@ -1,8 +1,15 @@
 #include "CopyDlg.h"
 
+#include "framework/AfxApp.h"
+
 namespace {
 constexpr UINT kAnimateOpenA = 0x464; // ACM_OPENA
 } // namespace
+
+INT_PTR CCopyDlg::DoModal() {
+    AfxInitCommonControls();
+    return CDialog::DoModal();
+}
 
 void CCopyDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);

@@ -8,6 +8,10 @@ class CCopyDlg : public CDialog {
 public:
     explicit CCopyDlg(CWnd* parent = nullptr) : CDialog(IDD_COPY_DIALOG, parent) {}
 
+    // Registers the animation control's class first: comctl32 is loaded only
+    // when this window is needed, not at every start of Setup.
+    INT_PTR DoModal() override;
+
     static constexpr UINT_PTR kOpenClipTimer = 101;
     static constexpr UINT kOpenClipDelayMs = 100;
 

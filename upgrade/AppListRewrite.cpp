@@ -70,14 +70,19 @@ AppListRewrite RewriteAppList(const std::string& oldBytes, const std::string& en
         bodyStart = kAppListPrefixLength;
     }
 
-    std::string bytes(oldBytes, 0, kAppListPrefixLength);
+    // The whole new content is reserved at once: a list file can be large, and
+    // growing the string step by step would hold a third copy of it for a while.
+    const std::string tail = std::string(kSeparator) + "name" + number + "=" + entryName +
+                             kLineEnd + "url" + number + "=" + entryText + kLineEnd;
+    std::string bytes;
+    bytes.reserve(kAppListPrefixLength + number.size() + 8 + kFillerLength +
+                  (oldBytes.size() - bodyStart) + tail.size());
+    bytes.append(oldBytes, 0, kAppListPrefixLength);
     bytes += number;
     bytes += kSeparator;
     bytes.append(kFillerLength, ' ');
     bytes += kSeparator;
     bytes.append(oldBytes, bodyStart, std::string::npos);
-    bytes += kSeparator;
-    bytes += "name" + number + "=" + entryName + kLineEnd;
-    bytes += "url" + number + "=" + entryText + kLineEnd;
+    bytes += tail;
     return {AppListRewrite::Status::Rewritten, std::move(bytes)};
 }

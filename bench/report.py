@@ -1,0 +1,338 @@
+#!/usr/bin/env python3
+"""Turns the benchmark program's output, Setup.exe's sections and its linker map into one line
+per figure on standard output and the report bench/RESULTS.md.
+
+    report.py --figures FILE --exe Setup.exe --objdump TOOL --map Setup.map
+              --machine FILE --out RESULTS.md
+"""
+import argparse
+import collections
+import os
+import re
+import subprocess
+import sys
+
+SIZE_LIMIT = 128 * 1024
+
+DEFINITIONS = [
+    "- Registration: `RegisterInAppList(\"Pack07up02.exe\")` against one `ReadFile` of the whole "
+    "list and one `WriteFile` of those bytes to a new file in the same folder (closed), with the "
+    "list restored from a pristine copy and flushed before every run; the flushed baseline adds "
+    "`FlushFileBuffers` before closing. The parts in the details are timed on their own in the "
+    "same runs.",
+    "- Memory: a fresh process per measurement; `PeakWorkingSetSize` after the call minus "
+    "`WorkingSetSize` before it, against the list's size. The calibration allocates and touches "
+    "a buffer of known size: under Wine the working-set peak follows it exactly, while "
+    "`PeakPagefileUsage` is only the current value (it drops back once the buffer is freed) and "
+    "`PrivateUsage` is not reported, so the working set is the measure.",
+    "- Payload: `CSetupDlg::ReplacePayloadFiles` against `CopyFileA` of the same nine files to "
+    "the same destinations; before every run the older installed copies are put back with "
+    "their older times and flushed.",
+    "- Start-up: from just before `CreateProcess` of a staged copy (below `C:\\QuilloBench`, one "
+    "argument) until `WaitForInputIdle` has returned and, after it, a visible dialog of the "
+    "process holding the program's text box (Setup's licence text, control 1001) exists; then "
+    "the process is ended with `TerminateProcess`. Under Wine the dialog is already visible when "
+    "`WaitForInputIdle` returns.",
+    "- Size: the file's size; sections from `objdump -h`; contributions from a linker map of a "
+    "copy linked in bench/ from the same sources, libraries and options.",
+]
+TOP_OBJECTS = 20
+
+
+def read_bench_output(path):
+    """Figures and details from the benchmark program's tab-separated lines."""
+    figures, details = [], []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for raw in f:
+            line = raw.rstrip("\r\n")
+            fields = line.split("\t")
+            if fields[0] == "figure" and len(fields) >= 6:
+                figures.append({
+                    "name": fields[1],
+                    "measured": float(fields[2]),
+                    "limit": float(fields[3]),
+                    "unit": fields[4],
+                    "how": fields[5],
+                })
+            elif fields[0] == "detail" and len(fields) >= 2:
+                details.append(fields[1])
+    return figures, details
+
+
+def section_headers(objdump, exe):
+    """(name, size) of every section of the file, from objdump -h."""
+    out = subprocess.run([objdump, "-h", exe], check=True, capture_output=True, text=True).stdout
+    sections = []
+    for line in out.splitlines():
+        m = re.match(r"\s*\d+\s+(\S+)\s+([0-9a-f]+)\s+[0-9a-f]+\s+[0-9a-f]+\s+([0-9a-f]+)", line)
+        if m:
+            sections.append((m.group(1), int(m.group(2), 16)))
+    return sections
+
+
+def map_contributions(map_path):
+    """Bytes per (output section, input file) from the linker map's memory map."""
+    contributions = collections.Counter()
+    section = None
+    pending = None
+    in_map = False
+    with open(map_path, encoding="utf-8", errors="replace") as f:
+        for raw in f:
+            line = raw.rstrip("\n")
+            if line.startswith("Linker script and memory map"):
+                in_map = True
+                continue
+            if not in_map:
+                continue
+            m = re.match(r"^(\.\S+)(\s+0x[0-9a-f]+\s+0x[0-9a-f]+)?", line)
+            if m:
+                section = m.group(1)
+                pending = None
+                continue
+            m = re.match(r"^ (\S+)\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$", line)
+            if m:
+                name, size, source = m.group(1), int(m.group(3), 16), m.group(4)
+                contributions[(section, source if name != "*fill*" else "(alignment fill)")] += size
+                pending = None
+                continue
+            m = re.match(r"^ \*fill\*\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)", line)
+            if m:
+                contributions[(section, "(alignment fill)")] += int(m.group(2), 16)
+                continue
+            m = re.match(r"^ (\S+)$", line)
+            if m and not m.group(1).startswith("*"):
+                pending = m.group(1)
+                continue
+            m = re.match(r"^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$", line)
+            if m and pending:
+                contributions[(section, m.group(3))] += int(m.group(2), 16)
+                pending = None
+    return contributions
+
+
+# Map entries that the linker makes itself rather than takes from an input file.
+LINKER_MADE = {
+    "dll stuff": "(linker: base relocations)",
+    "LONG 0x0": "(linker: end of the import table)",
+}
+# The archive CMake links Setup's own objects (application object, resources) from.
+OWN_OBJECTS = "objects.a"
+
+
+def archive_and_member(source):
+    """(archive without folder, member) for "lib/x.a(y.o)", else (None, file without folder)."""
+    if source.startswith("(") or source in LINKER_MADE:
+        return None, LINKER_MADE.get(source, source)
+    m = re.match(r"^(.*?)\((.*)\)$", source)
+    if m:
+        return os.path.basename(m.group(1)), m.group(2)
+    return None, os.path.basename(source)
+
+
+def library_of(source):
+    """The library (archive) or object file a map entry comes from."""
+    archive, member = archive_and_member(source)
+    if archive == OWN_OBJECTS:
+        return "Setup's own objects (%s)" % member
+    return archive or member
+
+
+def object_of(source):
+    archive, member = archive_and_member(source)
+    return "%s(%s)" % (archive, member) if archive else member
+
+
+def kib(n):
+    return "%.1f KiB" % (n / 1024.0)
+
+
+def size_analysis(exe, objdump, map_path, mapped_exe):
+    """The size figure and the Markdown lines that tell where the bytes go."""
+    size = os.path.getsize(exe)
+    sections = section_headers(objdump, exe)
+    lines = ["## Where Setup.exe's bytes go", ""]
+    lines.append("Sections (`i686-w64-mingw32-objdump -h`; the file adds headers and pads every "
+                 "section to 512 bytes):")
+    lines.append("")
+    lines.append("| Section | Bytes | |")
+    lines.append("|---|---:|---:|")
+    kept = set()
+    for name, n in sections:
+        lines.append("| %s | %d | %s |" % (name, n, kib(n)))
+        kept.add(name)
+    lines.append("| whole file | %d | %s |" % (size, kib(size)))
+    lines.append("")
+
+    contributions = map_contributions(map_path)
+    # objdump shortens section names to 8 characters (".eh_fram").
+    def in_file(section):
+        return section is not None and section[:8] in kept and section != ".bss"
+
+    by_library = collections.Counter()
+    by_library_section = collections.defaultdict(collections.Counter)
+    by_object = collections.Counter()
+    for (section, source), n in contributions.items():
+        if not in_file(section) or n == 0:
+            continue
+        by_library[library_of(source)] += n
+        by_library_section[library_of(source)][section] += n
+        by_object[object_of(source)] += n
+    total = sum(by_library.values())
+    mapped_size = os.path.getsize(mapped_exe)
+    lines.append("By library or object file, summed over the sections above, from the linker map "
+                 "of a copy linked in bench/ from the same sources, libraries and options "
+                 "(%d bytes; Setup.exe %d bytes%s):" % (
+                     mapped_size, size, "" if mapped_size == size else
+                     " -- NOT THE SAME SIZE, the breakdown may not match"))
+    lines.append("")
+    lines.append("| Library / object | Bytes | Share | Largest sections |")
+    lines.append("|---|---:|---:|---|")
+    for library, n in by_library.most_common():
+        parts = ", ".join("%s %d" % (s, b) for s, b in by_library_section[library].most_common(3))
+        lines.append("| %s | %d | %.1f%% | %s |" % (library, n, 100.0 * n / total, parts))
+    lines.append("| total mapped | %d | | |" % total)
+    lines.append("")
+    lines.extend(resource_lines(exe, dict(sections).get(".rsrc", 0)))
+    lines.append("The %d largest objects:" % TOP_OBJECTS)
+    lines.append("")
+    lines.append("| Object | Bytes |")
+    lines.append("|---|---:|")
+    for obj, n in by_object.most_common(TOP_OBJECTS):
+        lines.append("| %s | %d |" % (obj, n))
+    lines.append("")
+    summary = ", ".join("%s %s" % (lib, kib(n)) for lib, n in by_library.most_common(5))
+    figure = {
+        "name": "Setup.exe size, resources included",
+        "measured": float(size),
+        "limit": float(SIZE_LIMIT),
+        "unit": "bytes",
+        "how": "%s; sections: %s; largest contributors: %s" % (
+            kib(size), ", ".join("%s %s" % (n, kib(b)) for n, b in sections), summary),
+    }
+    return figure, lines
+
+
+RESOURCE_TYPES = {1: "cursor", 2: "bitmap", 3: "icon", 4: "menu", 5: "dialog", 6: "string table",
+                  9: "accelerators", 10: "raw data", 12: "cursor group", 14: "icon group",
+                  16: "version", 24: "manifest"}
+
+
+def resource_sizes(exe):
+    """Bytes of resource data per (type, language) in the file's resource directory."""
+    import struct
+    data = open(exe, "rb").read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections_count, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+    optional = pe + 24
+    resource_rva = struct.unpack_from("<I", data, optional + 96 + 2 * 8)[0]
+    table = optional + optional_size
+    section_base = None
+    for i in range(sections_count):
+        _, vsize, rva, raw_size, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
+        if rva <= resource_rva < rva + max(vsize, raw_size):
+            section_base = (rva, raw)
+    if section_base is None:
+        return collections.Counter()
+    rva0, raw0 = section_base
+    root = raw0 + (resource_rva - rva0)
+
+    def name_of(value):
+        if value & 0x80000000:
+            at = root + (value & 0x7FFFFFFF)
+            length = struct.unpack_from("<H", data, at)[0]
+            return data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+        return RESOURCE_TYPES.get(value, str(value))
+
+    def entries(offset):
+        named, ids = struct.unpack_from("<HH", data, root + offset + 12)
+        for i in range(named + ids):
+            yield struct.unpack_from("<II", data, root + offset + 16 + 8 * i)
+
+    sizes = collections.Counter()
+    for type_name, type_dir in entries(0):
+        for _, name_dir in entries(type_dir & 0x7FFFFFFF):
+            for language, leaf in entries(name_dir & 0x7FFFFFFF):
+                size = struct.unpack_from("<II", data, root + leaf)[1]
+                sizes[(name_of(type_name), language)] += size
+    return sizes
+
+
+def resource_lines(exe, rsrc_size):
+    sizes = resource_sizes(exe)
+    if not sizes:
+        return []
+    by_type = collections.Counter()
+    languages = collections.defaultdict(list)
+    for (kind, language), n in sizes.items():
+        by_type[kind] += n
+        languages[kind].append("0x%04x %d" % (language, n))
+    lines = ["Resources (.rsrc, %d bytes) by type, from the file's resource directory:" % rsrc_size,
+             "", "| Type | Bytes | Per language |", "|---|---:|---|"]
+    for kind, n in by_type.most_common():
+        lines.append("| %s | %d | %s |" % (kind, n, ", ".join(sorted(languages[kind]))))
+    lines.append("| directory and alignment | %d | |" % (rsrc_size - sum(by_type.values())))
+    lines.append("")
+    return lines
+
+
+def fmt(value, unit):
+    if unit == "bytes":
+        return "%d bytes" % value
+    return "%.2f%s" % (value, unit)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--figures", required=True)
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--objdump", required=True)
+    parser.add_argument("--map", required=True)
+    parser.add_argument("--mapped-exe", required=True)
+    parser.add_argument("--machine", required=True)
+    parser.add_argument("--out", required=True)
+    args = parser.parse_args()
+
+    figures, details = read_bench_output(args.figures)
+    size_figure, size_lines = size_analysis(args.exe, args.objdump, args.map,
+                                             args.mapped_exe)
+    figures.append(size_figure)
+
+    width = max(len(f["name"]) for f in figures)
+    for f in figures:
+        met = "met" if f["measured"] <= f["limit"] else "MISSED"
+        print("%-*s  %16s  limit %14s  %s" % (width, f["name"], fmt(f["measured"], f["unit"]),
+                                              fmt(f["limit"], f["unit"]), met))
+
+    with open(args.machine, encoding="utf-8") as f:
+        machine = [line.rstrip("\n") for line in f]
+    out = ["# Benchmark results", ""]
+    out.append("Written by `bench/run.sh`. Ratios are medians of runs interleaved in one session "
+               "(contender and baseline side by side); a figure meets its limit when the "
+               "measured value is at most the limit.")
+    out.append("")
+    out.extend(machine)
+    out.append("")
+    out.append("| Figure | Measured | Limit | Met? | How |")
+    out.append("|---|---:|---:|---|---|")
+    for f in figures:
+        met = "yes" if f["measured"] <= f["limit"] else "**no**"
+        out.append("| %s | %s | %s | %s | %s |" % (f["name"], fmt(f["measured"], f["unit"]),
+                                                   fmt(f["limit"], f["unit"]), met, f["how"]))
+    out.append("")
+    out.append("How the figures are taken:")
+    out.append("")
+    out.extend(DEFINITIONS)
+    out.append("")
+    out.append("## Details")
+    out.append("")
+    for d in details:
+        out.append("- " + d)
+    out.append("")
+    out.extend(size_lines)
+    with open(args.out, "w", encoding="utf-8") as f:
+        f.write("\n".join(out))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and runs them under Wine in a prefix of their own
+# (build/mingw/bench-prefix, files only on its C: drive), prints one line per
+# figure with its measured value and its limit, and writes bench/RESULTS.md.
+#   bench/run.sh                 all figures; writes bench/RESULTS.md
+#   bench/run.sh GROUP...        only these groups (registration, memory,
+#                                payload, startup); the size is always
+#                                measured; writes build/mingw/bench-output/RESULTS.md
+# Exits 0 when the figures were measured, whether or not they meet their
+# limits: it reports, it does not judge.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw --target Setup quillo_bench MinimalDialog SetupMapped >/dev/null
+
+build="$PWD/build/mingw"
+prefix="$build/bench-prefix"
+output="$build/bench-output"
+mkdir -p "$output"
+
+stop_wine() {
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    if [ -f "$prefix/.xvfb-display" ]; then
+        read -r _ pid <"$prefix/.xvfb-display" || true
+        [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
+        rm -f "$prefix/.xvfb-display"
+    fi
+}
+trap stop_wine EXIT
+
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+memory=$(free -h | awk '/^Mem:/ {print $2 " total, " $7 " available"}')
+build_type=$(grep -m1 '^CMAKE_BUILD_TYPE' "$build/CMakeCache.txt" | cut -d= -f2)
+{
+    echo "- Date: $(date -u)"
+    echo "- Processors: $(nproc); CPU: $cpu"
+    echo "- Memory: $memory"
+    echo "- Wine: $(wine --version)"
+    echo "- Load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)" \
+        "(other programs may share the machine)"
+    echo "- Setup.exe: build/mingw/Setup.exe, $(stat -c %s "$build/Setup.exe") bytes," \
+        "build type $build_type"
+} >"$output/machine.md"
+
+# Boots the prefix first, so that its creation is not part of any figure.
+tools/wine-run.sh --prefix "$prefix" cmd /c exit >/dev/null 2>&1 || true
+# The program's lines go to figures.tsv; progress and problems are shown as they come.
+tools/wine-run.sh --prefix "$prefix" "$build/quillo_bench.exe" "$@" |
+    tr -d '\r' |
+    tee "$output/figures.tsv" |
+    awk -F'\t' '$1 == "progress" || ($1 == "detail" && $2 ~ /^PROBLEM/) {
+        print "bench: " $2; fflush()
+    }'
+
+if [ $# -eq 0 ]; then
+    results="bench/RESULTS.md"
+else
+    results="$output/RESULTS.md"
+fi
+python3 bench/report.py --figures "$output/figures.tsv" --exe "$build/Setup.exe" \
+    --objdump i686-w64-mingw32-objdump --map "$build/bench/Setup.map" \
+    --mapped-exe "$build/bench/SetupMapped.exe" \
+    --machine "$output/machine.md" --out "$results"
+echo "Written: $results"
