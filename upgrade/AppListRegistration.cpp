@@ -94,9 +94,14 @@ AppListResult RegisterInAppList(const char* entry, CFile& newContent) {
     if (!newContent.Open(temporary.Path(), CFile::modeWrite | CFile::shareExclusive |
                                                CFile::modeCreate | CFile::modeNoInherit))
         return AppListResult::Failed;
-    newContent.Write(rewrite.bytes.data(), static_cast<UINT>(rewrite.bytes.size()));
-    newContent.Flush();
-    newContent.Close();
+    try {
+        newContent.Write(rewrite.bytes.data(), static_cast<UINT>(rewrite.bytes.size()));
+        newContent.Flush();
+        newContent.Close();
+    } catch (const CFileException& error) {
+        // The user knows the list file, not our temporary file beside it.
+        throw CFileException(listPath, error.m_lOsError);
+    }
 
     list.Close();
     for (int attempt = 1;; ++attempt) {

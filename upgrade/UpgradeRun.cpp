@@ -8,6 +8,7 @@
 #include "upgrade/AppListRegistration.h"
 #include "upgrade/InstallInfo.h"
 
+#include <exception>
 #include <mbstring.h>
 
 namespace {
@@ -128,6 +129,9 @@ void CSetupDlg::OnTimer(UINT_PTR idEvent) {
                     succeeded = RegisterInAppList(kEntryText) != AppListResult::Failed;
                 } catch (const CFileException& error) {
                     AfxReportFileError(error, m_copyDlg.m_hWnd);
+                } catch (const std::exception&) {
+                    // Out of memory for a huge list file: the list is left as
+                    // it was, and the run reports that it did not complete.
                 }
             }
         }

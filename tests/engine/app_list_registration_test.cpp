@@ -377,6 +377,8 @@ TEST_P(AppListInjectedTest, FailureLeavesTheOldFile) {
     } catch (const CFileException& error) {
         raised = true;
         EXPECT_EQ(kInjectedError, error.m_lOsError);
+        // The error names the list file the user knows, not the temporary file.
+        EXPECT_EQ(m_list, error.m_strFileName.Str());
     }
 
     EXPECT_EQ(c.raises, raised);

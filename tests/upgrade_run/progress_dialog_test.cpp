@@ -1,0 +1,224 @@
+// The progress dialog's clip and the timers of both dialogs, seen through message hooks on
+// Setup's thread: the clip is opened once, from the first firing of the dialog's own timer after
+// its creation has finished; the work runs once, from the licence dialog's timer; timer messages
+// with other identifiers change nothing.
+#include "upgrade_run_support.h"
+
+#include <functional>
+
+namespace upgraderun {
+namespace {
+
+// What the hooks saw of one run.
+class HookedRun {
+public:
+    HookedRun(std::vector<HookEvent> events, HWND licence, HWND copy, HWND animation)
+        : m_events(std::move(events)), m_licence(licence), m_copy(copy), m_animation(animation) {}
+
+    // Index of the first event of `kind` and `message` on `window`, or -1.
+    int Find(const char* kind, HWND window, UINT message) const {
+        for (size_t i = 0; i < m_events.size(); ++i) {
+            const HookEvent& event = m_events[i];
+            if (event.kind == kind && event.window == window && event.message == message)
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
+    // Indices of the clip-opening messages sent to the animation control.
+    std::vector<int> ClipOpenings() const {
+        std::vector<int> found;
+        for (size_t i = 0; i < m_events.size(); ++i) {
+            const HookEvent& event = m_events[i];
+            if (event.kind == "call" && event.window == m_animation &&
+                (event.message == kAnimateOpenA || event.message == kAnimateOpenW))
+                found.push_back(static_cast<int>(i));
+        }
+        return found;
+    }
+    // How many timer messages with identifier `id` were taken from the queue for `window`.
+    int TimerFirings(HWND window, WPARAM id) const {
+        int count = 0;
+        for (const HookEvent& event : m_events) {
+            if (event.kind == "get" && event.window == window && event.message == WM_TIMER &&
+                event.wParam == id)
+                ++count;
+        }
+        return count;
+    }
+    // The last posted message taken from the queue before event `index`: the one being handled
+    // when a message is sent at `index`.
+    const HookEvent* PostedBefore(int index) const {
+        for (int i = index - 1; i >= 0; --i) {
+            if (m_events[i].kind == "get")
+                return &m_events[i];
+        }
+        return nullptr;
+    }
+    const HookEvent& operator[](int index) const { return m_events[index]; }
+    // The whole log, for failure messages.
+    std::string Dump() const {
+        std::string text;
+        for (const HookEvent& event : m_events) {
+            if (event.window == m_licence || event.window == m_copy || event.window == m_animation)
+                text += "\n  " + Describe(event);
+        }
+        return text;
+    }
+
+    HWND licence() const { return m_licence; }
+    HWND copy() const { return m_copy; }
+
+private:
+    std::vector<HookEvent> m_events;
+    HWND m_licence;
+    HWND m_copy;
+    HWND m_animation;
+};
+
+class ProgressDialogTest : public UpgradeRunTest {
+protected:
+    // Runs the whole upgrade with the hooks installed; `whileCopying` runs once the progress
+    // dialog is up, `beforeYes` before "Yes" is pressed. Returns what the hooks saw.
+    HookedRun RunHooked(const std::function<void(HWND licence, HWND copy)>& whileCopying,
+                        const std::function<void(HWND licence)>& beforeYes = {}) {
+        Stage(DefaultOptions());
+        // Setup waits for the product to end with the progress dialog up.
+        StartProduct({"--linger", "4000"});
+        HWND licence = OpenLicenceDialog();
+        if (!licence)
+            return HookedRun({}, nullptr, nullptr, nullptr);
+        HookSetup(licence);
+        if (beforeYes)
+            beforeYes(licence);
+        Accept(licence);
+        HWND copy = WaitForCopyDialog();
+        EXPECT_NE(copy, nullptr) << "no progress dialog appeared";
+        HWND animation = copy ? uidriver::Control(copy, kAnimationId) : nullptr;
+        if (copy && whileCopying)
+            whileCopying(licence, copy);
+        ResultBox result = WaitForResult(licence);
+        ExpectResult(result, kUpgradeDoneString);
+        AnswerAndExpectEnd(result, licence);
+        return HookedRun(ReadHookLog(m_hookLog), licence, copy, animation);
+    }
+
+    // Posts a timer message with `id` to `window`, then a marker, and waits until the hooks
+    // have seen the marker taken from the queue: the timer message has then been handled.
+    void PostTimerAndWait(HWND window, WPARAM id) {
+        static WPARAM marker = 0x4D00;
+        ++marker;
+        ASSERT_TRUE(::PostMessageW(window, WM_TIMER, id, 0)) << "the window is gone";
+        ASSERT_TRUE(::PostMessageW(window, WM_NULL, marker, 0)) << "the window is gone";
+        bool seen = uidriver::WaitUntil([&] {
+            for (const HookEvent& event : ReadHookLog(m_hookLog)) {
+                if (event.kind == "get" && event.window == window && event.message == WM_NULL &&
+                    event.wParam == marker)
+                    return true;
+            }
+            return false;
+        });
+        ASSERT_TRUE(seen) << "the timer message was not handled";
+    }
+};
+
+TEST_F(ProgressDialogTest, OpensTheClipOnceFromTheFirstTimerAfterCreation) {
+    HookedRun run = RunHooked({});
+    ASSERT_FALSE(HasFatalFailure());
+    int created = run.Find("call", run.copy(), WM_CREATE);
+    int initialised = run.Find("ret", run.copy(), WM_INITDIALOG);
+    ASSERT_GE(created, 0) << "the progress dialog's creation was not seen:" << run.Dump();
+    ASSERT_GT(initialised, created) << run.Dump();
+
+    std::vector<int> openings = run.ClipOpenings();
+    ASSERT_EQ(openings.size(), 1u) << "the clip was not opened exactly once:" << run.Dump();
+    const HookEvent& opening = run[openings[0]];
+    EXPECT_EQ(opening.message, kAnimateOpenA);
+    EXPECT_EQ(opening.wParam, 0u);
+    EXPECT_EQ(opening.lParam, kClipResource);
+    EXPECT_GT(openings[0], initialised) << "the clip was opened during creation:" << run.Dump();
+    const HookEvent* handled = run.PostedBefore(openings[0]);
+    ASSERT_NE(handled, nullptr) << run.Dump();
+    EXPECT_TRUE(handled->window == run.copy() && handled->message == WM_TIMER &&
+                handled->wParam == kOpenClipTimer)
+        << "the clip was opened while handling " << Describe(*handled) << ":" << run.Dump();
+    int answered = run.Find("ret", opening.window, kAnimateOpenA);
+    ASSERT_GT(answered, openings[0]);
+    EXPECT_NE(run[answered].result, 0) << "the clip could not be opened";
+
+    EXPECT_EQ(run.TimerFirings(run.copy(), kOpenClipTimer), 1) << run.Dump();
+    EXPECT_EQ(run.TimerFirings(run.licence(), kWorkTimer), 1) << run.Dump();
+}
+
+// A timer message with an identifier that the receiving dialog does not use for itself.
+enum class Target { Licence, Copy };
+
+struct ForeignTimerCase {
+    const char* name;
+    Target target;
+    WPARAM id;
+};
+
+void PrintTo(const ForeignTimerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const ForeignTimerCase kForeignTimerCases[] = {
+    {"LicenceDialog101", Target::Licence, kOpenClipTimer},
+    {"LicenceDialog555", Target::Licence, 555},
+    {"ProgressDialog100", Target::Copy, kWorkTimer},
+    {"ProgressDialog555", Target::Copy, 555},
+};
+
+class ForeignTimerTest : public ProgressDialogTest,
+                         public ::testing::WithParamInterface<ForeignTimerCase> {};
+
+TEST_P(ForeignTimerTest, GetsDefaultProcessingOnly) {
+    const ForeignTimerCase& c = GetParam();
+    auto beforeYes = [&](HWND licence) {
+        if (c.target != Target::Licence)
+            return;
+        PostTimerAndWait(licence, c.id);
+        // Nothing started: no progress dialog, no quit request, no file changed, and the
+        // licence dialog still waits for an answer.
+        uidriver::WindowQuery copyQuery = uidriver::WindowQuery::Dialog();
+        copyQuery.visibleOnly = false;
+        copyQuery.predicate = [](HWND window) { return uidriver::Control(window, kAnimationId); };
+        EXPECT_EQ(uidriver::FindTopLevelWindow(m_setup.Id(), copyQuery), nullptr);
+        EXPECT_TRUE(::IsWindowVisible(licence) && ::IsWindowEnabled(licence));
+        EXPECT_TRUE(QuitRequestLines(m_productLog).empty());
+        EXPECT_TRUE(InstallTreeUnchanged());
+    };
+    auto whileCopying = [&](HWND, HWND copy) {
+        if (c.target == Target::Copy)
+            PostTimerAndWait(copy, c.id);
+    };
+    HookedRun run = RunHooked(whileCopying, beforeYes);
+    ASSERT_FALSE(HasFatalFailure());
+
+    HWND target = c.target == Target::Licence ? run.licence() : run.copy();
+    EXPECT_EQ(run.TimerFirings(target, c.id), 1) << "the posted timer message was not seen";
+    // The clip was opened once, from the dialog's own timer; the work ran once.
+    std::vector<int> openings = run.ClipOpenings();
+    ASSERT_EQ(openings.size(), 1u) << run.Dump();
+    const HookEvent* handled = run.PostedBefore(openings[0]);
+    ASSERT_NE(handled, nullptr);
+    EXPECT_TRUE(handled->window == run.copy() && handled->message == WM_TIMER &&
+                handled->wParam == kOpenClipTimer)
+        << "the clip was opened while handling " << Describe(*handled) << ":" << run.Dump();
+    EXPECT_EQ(run.TimerFirings(run.licence(), kWorkTimer), 1) << run.Dump();
+    // Every row replaced once and one list entry added.
+    for (int row = 0; row < 9; ++row)
+        EXPECT_EQ(product::ReadFileBytes(m_product.destinationFiles[row]),
+                  product::PayloadContent(row));
+    EXPECT_EQ(product::ReadFileBytes(m_product.listFile),
+              ListPrefix() + ListHeader("3") + ListBefore().substr(16 + ListHeader("2").size()) +
+                  AppendedEntry("3", DefaultOptions().productInfo));
+}
+
+INSTANTIATE_TEST_SUITE_P(Timers, ForeignTimerTest, ::testing::ValuesIn(kForeignTimerCases),
+                         [](const ::testing::TestParamInfo<ForeignTimerCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
+} // namespace upgraderun

@@ -1,0 +1,476 @@
+#include "upgrade_run_support.h"
+
+#include "ProcessHelpers.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace upgraderun {
+
+namespace {
+
+constexpr char kTestsRoot[] = "C:\\QuilloTests\\upgrade_run";
+constexpr char kHookLibrary[] = "upgrade_run_hook.dll";
+constexpr char kHookLogVariable[] = "QUILLO_UPGRADE_RUN_HOOK_LOG";
+// Starting a helper program under Wine can take a few seconds.
+constexpr DWORD kHelperStartMs = 30000;
+constexpr DWORD kHelperEndMs = 10000;
+// How long the product may take to log Setup's quit requests, and then to end.
+constexpr DWORD kProductQuitMs = 30000;
+
+std::string OwnFolder() {
+    char path[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, length);
+    size_t cut = full.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : full.substr(0, cut);
+}
+
+std::string CurrentTestName() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
+    for (char& c : name) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                     c == '.' || c == '_' || c == '-';
+        if (!plain)
+            c = '_';
+    }
+    return name;
+}
+
+void AddToSnapshot(const std::string& folder, const std::string& relative, TreeSnapshot& tree) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = folder + "\\" + name;
+        std::string key = relative + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[key + "\\"] = FileRecord();
+            AddToSnapshot(path, key, tree);
+        } else {
+            tree[key] = FileRecord{product::ReadFileBytes(path), product::FileTicks(path)};
+        }
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+}
+
+std::string Hex(unsigned long value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%lX", value);
+    return text;
+}
+
+unsigned long ParseHex(const std::string& text) {
+    return std::strtoul(text.c_str(), nullptr, 16);
+}
+
+} // namespace
+
+LANGID ResourceLanguage() {
+    LANGID user = ::GetUserDefaultUILanguage();
+    if (user == kTraditionalChinese || user == kSimplifiedChinese)
+        return user;
+    return kEnglish;
+}
+
+std::string LanguageName(LANGID language) {
+    switch (language) {
+    case kEnglish:
+        return "English";
+    case kTraditionalChinese:
+        return "Traditional Chinese";
+    case kSimplifiedChinese:
+        return "Simplified Chinese";
+    default:
+        return "language " + std::to_string(language);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+TreeSnapshot SnapshotTree(const std::string& folder) {
+    TreeSnapshot tree;
+    AddToSnapshot(folder, "", tree);
+    return tree;
+}
+
+::testing::AssertionResult SameTree(const TreeSnapshot& before, const TreeSnapshot& after) {
+    std::ostringstream differences;
+    for (const auto& [path, record] : before) {
+        auto found = after.find(path);
+        if (found == after.end())
+            differences << "\n  gone: " << path;
+        else if (found->second.bytes != record.bytes)
+            differences << "\n  changed: " << path << " now holds \""
+                        << Printable(found->second.bytes) << "\"";
+        else if (found->second.ticks != record.ticks)
+            differences << "\n  touched: " << path << " (last-write time changed)";
+    }
+    for (const auto& [path, record] : after) {
+        if (before.find(path) == before.end())
+            differences << "\n  added: " << path;
+    }
+    if (differences.str().empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the tree differs:" << differences.str();
+}
+
+std::string ListPrefix() {
+    std::string prefix;
+    for (int i = 0; i < 16; ++i)
+        prefix.push_back(static_cast<char>(i));
+    return prefix;
+}
+
+std::string ListHeader(const std::string& count) {
+    return count + "\r\n\r\n" + std::string(25, ' ') + "\r\n\r\n";
+}
+
+std::string AppendedEntry(const std::string& number, const std::string& name) {
+    return "\r\n\r\nname" + number + "=" + name + "\r\nurl" + number + "=" + kEntryText + "\r\n";
+}
+
+std::string Printable(const std::string& bytes) {
+    std::string text;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            text.push_back(static_cast<char>(c));
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            text += escaped;
+        }
+    }
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Helper programs
+
+Helper::Helper(Helper&& other) noexcept : m_process(other.m_process) {
+    other.m_process = nullptr;
+}
+
+Helper& Helper::operator=(Helper&& other) noexcept {
+    if (this != &other) {
+        Kill();
+        m_process = other.m_process;
+        other.m_process = nullptr;
+    }
+    return *this;
+}
+
+Helper::~Helper() {
+    Kill();
+}
+
+Helper Helper::Start(const std::string& program, std::vector<std::string> arguments,
+                     const std::string& readyFile) {
+    ::DeleteFileA(readyFile.c_str());
+    arguments.push_back("--ready-file");
+    arguments.push_back(readyFile);
+    Helper helper;
+    helper.m_process = product::StartProgram(product::SiblingProgram(program), arguments);
+    if (!helper.m_process) {
+        ADD_FAILURE() << "cannot start " << program << ": error " << ::GetLastError();
+    } else if (!product::WaitForFile(readyFile, kHelperStartMs, helper.m_process)) {
+        DWORD exitCode = 0;
+        ::GetExitCodeProcess(helper.m_process, &exitCode);
+        ADD_FAILURE() << program << " did not come up (exit code " << exitCode << ")";
+    }
+    return helper;
+}
+
+bool Helper::Running() const {
+    return m_process && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+}
+
+void Helper::Kill() {
+    if (!m_process)
+        return;
+    ::TerminateProcess(m_process, 9);
+    ::WaitForSingleObject(m_process, kHelperEndMs);
+    ::CloseHandle(m_process);
+    m_process = nullptr;
+}
+
+std::vector<std::string> QuitRequestLines(const std::string& logFile) {
+    std::vector<std::string> lines;
+    std::istringstream log(product::ReadFileBytes(logFile));
+    for (std::string line; std::getline(log, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find(" 0x0002 ") != std::string::npos ||
+            line.find(" 0x0010 ") != std::string::npos)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> ExpectedQuitRequestLines() {
+    return {"TindleBar 0x0002 0x00005555 0x0000AAAA", "ZenlexTest 0x0010 0x00000000 0x00000000",
+            "TinSync_Server 0x0010 0x00000000 0x00000000"};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Message hooks
+
+std::vector<HookEvent> ReadHookLog(const std::string& logFile) {
+    std::vector<HookEvent> events;
+    std::istringstream log(product::ReadFileBytes(logFile));
+    for (std::string line; std::getline(log, line);) {
+        std::istringstream fields(line);
+        std::string kind, window, className, message, wParam, lParam, result;
+        int hasAnimation = 0;
+        if (!(fields >> kind >> window >> className >> message >> wParam >> lParam >>
+              hasAnimation >> result))
+            continue;
+        HookEvent event;
+        event.kind = kind;
+        event.window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(ParseHex(window)));
+        event.className = className;
+        event.message = static_cast<UINT>(ParseHex(message));
+        event.wParam = static_cast<WPARAM>(ParseHex(wParam));
+        event.lParam = static_cast<LPARAM>(ParseHex(lParam));
+        event.hasAnimation = hasAnimation != 0;
+        event.hasResult = result != "-";
+        event.result = event.hasResult ? static_cast<LRESULT>(ParseHex(result)) : 0;
+        events.push_back(event);
+    }
+    return events;
+}
+
+std::string Describe(const HookEvent& event) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%s %p %s message 0x%04X wParam 0x%lX lParam 0x%lX",
+                  event.kind.c_str(), static_cast<void*>(event.window), event.className.c_str(),
+                  event.message, static_cast<unsigned long>(event.wParam),
+                  static_cast<unsigned long>(event.lParam));
+    std::string described = text;
+    if (event.hasResult)
+        described += " result 0x" + Hex(static_cast<unsigned long>(event.result));
+    return described;
+}
+
+MessageHooks::~MessageHooks() {
+    Remove();
+}
+
+::testing::AssertionResult MessageHooks::Install(const std::string& path, DWORD threadId) {
+    Remove();
+    m_library = ::LoadLibraryA(path.c_str());
+    if (!m_library)
+        return ::testing::AssertionFailure()
+               << "cannot load " << path << ": error " << ::GetLastError();
+    const std::pair<int, const char*> hooks[] = {{WH_GETMESSAGE, "GetMessageHook"},
+                                                 {WH_CALLWNDPROC, "CallWndProcHook"},
+                                                 {WH_CALLWNDPROCRET, "CallWndRetProcHook"}};
+    for (const auto& [id, name] : hooks) {
+        auto procedure =
+            reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(m_library, name)));
+        HHOOK hook = procedure ? ::SetWindowsHookExA(id, procedure, m_library, threadId) : nullptr;
+        if (!hook)
+            return ::testing::AssertionFailure()
+                   << "cannot install " << name << ": error " << ::GetLastError();
+        m_hooks.push_back(hook);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+void MessageHooks::Remove() {
+    for (HHOOK hook : m_hooks)
+        ::UnhookWindowsHookEx(hook);
+    m_hooks.clear();
+    if (m_library) {
+        ::FreeLibrary(m_library);
+        m_library = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The fixture
+
+std::string BuiltSetupExe() {
+    return OwnFolder() + "\\Setup.exe";
+}
+
+bool HasIcon(HWND box) {
+    for (const uidriver::ControlInfo& child : uidriver::Children(box)) {
+        if (_wcsicmp(child.className.c_str(), L"Static") != 0 ||
+            (child.style & SS_TYPEMASK) != SS_ICON || !child.visible)
+            continue;
+        DWORD_PTR icon = 0;
+        if (::SendMessageTimeoutW(child.window, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon) &&
+            icon != 0)
+            return true;
+    }
+    return false;
+}
+
+void UpgradeRunTest::SetUp() {
+    m_root = std::string(kTestsRoot) + "\\" + CurrentTestName();
+    product::RemoveProductRegistry();
+    ASSERT_TRUE(product::DeleteTree(m_root)) << "cannot clear " << m_root;
+    m_productLog = m_root + "\\product.log";
+    m_hookLog = m_root + "\\hook.log";
+}
+
+void UpgradeRunTest::TearDown() {
+    m_hooks.Remove();
+    m_setup.Kill();
+    m_productProgram.Kill();
+    m_holders.clear();
+    product::RemoveProductRegistry();
+    // A program may still hold a file for a moment after it ended.
+    uidriver::WaitUntil([this] { return product::DeleteTree(m_root); }, 5000, 100);
+}
+
+product::ProductOptions UpgradeRunTest::DefaultOptions() const {
+    product::ProductOptions options;
+    options.root = m_root;
+    options.setupExeSource = BuiltSetupExe();
+    return options;
+}
+
+void UpgradeRunTest::Stage(const product::ProductOptions& options) {
+    m_product = product::StageProduct(options);
+    ASSERT_FALSE(m_product.installBase.empty()) << "the product was not staged";
+    ASSERT_TRUE(product::FileExists(m_product.setupExe)) << "Setup.exe was not staged";
+    m_treeBefore = SnapshotTree(m_product.installBase);
+    m_listBefore = product::ReadFileBytes(m_product.listFile);
+}
+
+void UpgradeRunTest::StartProduct(std::vector<std::string> extraArguments) {
+    std::vector<std::string> arguments = {m_productLog};
+    arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+    m_productProgram = Helper::Start("QuilloProduct.exe", arguments, m_root + "\\product.ready");
+}
+
+void UpgradeRunTest::HoldOpen(const std::string& path) {
+    std::string ready = m_root + "\\hold" + std::to_string(m_holders.size()) + ".ready";
+    // Held far longer than any test runs; the test ends the holder.
+    m_holders.push_back(Helper::Start("HoldFile.exe", {path, "600000"}, ready));
+}
+
+HWND UpgradeRunTest::OpenLicenceDialog() {
+    uidriver::StartOptions options;
+    options.workingDirectory = uidriver::Widen(m_product.setupFolder);
+    options.environment.push_back({uidriver::Widen(kHookLogVariable), uidriver::Widen(m_hookLog)});
+    m_setup = uidriver::Process::Start(uidriver::Widen(m_product.setupExe), L"upgrade", options);
+    if (!m_setup.Started()) {
+        ADD_FAILURE() << "cannot start " << m_product.setupExe << ": error "
+                      << m_setup.StartError();
+        return nullptr;
+    }
+    uidriver::WindowQuery query = uidriver::WindowQuery::Dialog(L"Setup");
+    query.predicate = [](HWND window) { return uidriver::Control(window, kLicenceEditId); };
+    HWND dialog = uidriver::WaitForWindow(m_setup, query);
+    if (!dialog)
+        ADD_FAILURE() << "the licence dialog did not appear"
+                      << (m_setup.IsRunning() ? "" : "; Setup ended");
+    return dialog;
+}
+
+void UpgradeRunTest::HookSetup(HWND licence) {
+    std::string built = OwnFolder() + "\\" + kHookLibrary;
+    std::string copy = m_root + "\\" + kHookLibrary;
+    ASSERT_TRUE(::CopyFileA(built.c_str(), copy.c_str(), FALSE)) << "cannot copy " << built;
+    ASSERT_TRUE(m_hooks.Install(copy, uidriver::ThreadOf(licence)));
+}
+
+void UpgradeRunTest::Accept(HWND licence) {
+    ASSERT_TRUE(uidriver::ClickDialogButton(licence, IDOK)) << "the licence dialog has no Yes";
+}
+
+HWND UpgradeRunTest::WaitForCopyDialog(DWORD timeoutMs) {
+    uidriver::WindowQuery query = uidriver::WindowQuery::Dialog();
+    query.predicate = [](HWND window) { return uidriver::Control(window, kAnimationId); };
+    return uidriver::WaitForWindow(m_setup, query, timeoutMs);
+}
+
+ResultBox UpgradeRunTest::WaitForResult(HWND licence, DWORD timeoutMs) {
+    uidriver::WindowQuery query = uidriver::WindowQuery::Dialog();
+    query.owner = licence;
+    query.predicate = [](HWND window) { return !uidriver::Control(window, kAnimationId); };
+    ResultBox result;
+    result.window = uidriver::WaitForWindow(m_setup, query, timeoutMs);
+    if (!result.window) {
+        ADD_FAILURE() << "no result message appeared; Setup "
+                      << (m_setup.IsRunning()
+                              ? "shows:\n" + uidriver::DescribeTopLevelWindows(m_setup.Id())
+                              : std::string("ended"));
+        return result;
+    }
+    // The texts are read through messages that fail at once while Wine counts Setup's thread
+    // as hung (it has not looked at its queue for a few seconds, as after a long wait); read
+    // again until the box answers.
+    uidriver::WaitUntil([&] {
+        result.info = uidriver::ReadMessageBox(result.window);
+        return !result.info.caption.empty() || !::IsWindow(result.window);
+    });
+    result.hasIcon = HasIcon(result.window);
+    return result;
+}
+
+void UpgradeRunTest::ExpectResult(const ResultBox& result, UINT id) {
+    ASSERT_NE(result.window, nullptr);
+    EXPECT_EQ(result.info.caption, L"Setup");
+    std::wstring expected = ExpectedString(id);
+    EXPECT_TRUE(result.info.text == expected)
+        << "the result shows \"" << uidriver::Narrow(result.info.text) << "\" instead of string "
+        << id << " \"" << uidriver::Narrow(expected) << "\"";
+    EXPECT_EQ(result.info.ButtonIds(), std::vector<int>{IDOK});
+    EXPECT_FALSE(result.hasIcon) << "the result message shows an icon";
+}
+
+void UpgradeRunTest::AnswerAndExpectEnd(const ResultBox& result, HWND licence) {
+    ASSERT_NE(result.window, nullptr);
+    ASSERT_TRUE(uidriver::AnswerMessageBox(result.window, IDOK)) << "the result has no OK";
+    EXPECT_TRUE(uidriver::WaitForWindowGone(licence)) << "the licence dialog stayed";
+    ASSERT_TRUE(m_setup.WaitForExit()) << "Setup did not end after the result message";
+    for (const std::string& payload : m_product.payloadFiles)
+        EXPECT_FALSE(product::FileExists(payload)) << payload << " was not deleted";
+}
+
+std::wstring UpgradeRunTest::ExpectedString(UINT id, LANGID language) {
+    uidriver::ResourceFile file(uidriver::Widen(BuiltSetupExe()));
+    std::optional<std::wstring> text = file.String(id, language);
+    if (!text)
+        ADD_FAILURE() << "string " << id << " in " << LanguageName(language) << " is missing";
+    return text.value_or(std::wstring());
+}
+
+void UpgradeRunTest::ExpectTreeUnchangedWhileTheProductEnds() {
+    ASSERT_TRUE(uidriver::WaitUntil([this] { return QuitRequestLines(m_productLog).size() >= 3; },
+                                    kProductQuitMs))
+        << "the product did not log three quit requests; its log:\n"
+        << product::ReadFileBytes(m_productLog);
+    int looks = 0;
+    bool ended = uidriver::WaitUntil(
+        [&]() -> bool {
+            TreeSnapshot now = SnapshotTree(m_product.installBase);
+            // Only a look taken while the product still ran counts.
+            if (!m_productProgram.Running())
+                return true;
+            ++looks;
+            ::testing::AssertionResult same = SameTree(m_treeBefore, now);
+            EXPECT_TRUE(same) << "while the product was still ending (look " << looks << ")";
+            return !static_cast<bool>(same);
+        },
+        kProductQuitMs, 50);
+    EXPECT_TRUE(ended) << "the product did not end after the quit requests";
+    EXPECT_GT(looks, 0) << "the product ended before the install tree could be looked at";
+}
+
+::testing::AssertionResult UpgradeRunTest::InstallTreeUnchanged() const {
+    return SameTree(m_treeBefore, SnapshotTree(m_product.installBase));
+}
+
+} // namespace upgraderun

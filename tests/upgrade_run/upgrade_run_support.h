@@ -1,0 +1,222 @@
+// Shared ground of the whole-upgrade tests: a simulated installed product and a setup folder
+// staged per test below C:\QuilloTests\upgrade_run, Setup.exe started from there and driven
+// through its licence dialog, the progress dialog and the result message as a person would,
+// the product's running programs (QuilloProduct.exe) and a program holding a file open
+// (HoldFile.exe), and message hooks on Setup's thread for what cannot be seen from outside.
+#pragma once
+
+#include "Staging.h"
+#include "UiDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace upgraderun {
+
+// Resource languages of Setup.exe.
+constexpr LANGID kTraditionalChinese = 0x0404;
+constexpr LANGID kEnglish = 0x0409;
+constexpr LANGID kSimplifiedChinese = 0x0804;
+
+// Controls, templates and strings of Setup.exe.
+constexpr int kLicenceEditId = 1001;
+constexpr int kAnimationId = 1002;
+constexpr UINT kCopyDialogTemplate = 129;
+constexpr UINT kUpgradeDoneString = 121;
+constexpr UINT kWrongVersionString = 122;
+constexpr UINT kUpgradeIncompleteString = 124;
+constexpr UINT kFileErrorString = 125;
+// The clip resource and the progress dialog's timer.
+constexpr LPARAM kClipResource = 132;
+constexpr WPARAM kOpenClipTimer = 101;
+constexpr WPARAM kWorkTimer = 100;
+// Messages of the animation control.
+constexpr UINT kAnimateOpenA = WM_USER + 100;
+constexpr UINT kAnimateOpenW = WM_USER + 103;
+
+// The entry text Setup registers in the application list.
+constexpr char kEntryText[] = "Pack07up02.exe";
+
+// The language whose resources Setup's loader picks in this run: the user's language when
+// Setup has it, English otherwise. Setup inherits the test's locale (LC_ALL).
+LANGID ResourceLanguage();
+std::string LanguageName(LANGID language);
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+// Contents and last-write time of one file.
+struct FileRecord {
+    std::string bytes;
+    long long ticks = -1;
+    bool operator==(const FileRecord& other) const {
+        return bytes == other.bytes && ticks == other.ticks;
+    }
+};
+// Every file and folder below `folder` (folders as records with ticks -1 and no bytes, so an
+// added empty folder shows), keyed by the path relative to `folder`.
+using TreeSnapshot = std::map<std::string, FileRecord>;
+TreeSnapshot SnapshotTree(const std::string& folder);
+// Success when the two snapshots are equal; else a failure naming what differs.
+::testing::AssertionResult SameTree(const TreeSnapshot& before, const TreeSnapshot& after);
+
+// The 16 prefix bytes of the staged list file: 0x00 to 0x0F, zero bytes included.
+std::string ListPrefix();
+// The header of a list file with entry count `count`: the count, a separator, 25 spaces and
+// another separator.
+std::string ListHeader(const std::string& count);
+// The list entry that Setup appends for entry number `number`, after the separator.
+std::string AppendedEntry(const std::string& number, const std::string& name);
+
+// Shows bytes readably in failure messages: printable ASCII as is, everything else as \xNN.
+std::string Printable(const std::string& bytes);
+
+// ---------------------------------------------------------------------------------------------
+// Helper programs beside the test
+
+// A program of the test that is still running when its object goes away is ended.
+class Helper {
+public:
+    Helper() = default;
+    Helper(Helper&& other) noexcept;
+    Helper& operator=(Helper&& other) noexcept;
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+    ~Helper();
+
+    // Starts `program` (lying beside the test) with `arguments` and "--ready-file <ready>",
+    // and waits (bounded) for the ready file. Records a failure when it does not come up.
+    static Helper Start(const std::string& program, std::vector<std::string> arguments,
+                        const std::string& readyFile);
+
+    bool Running() const;
+    HANDLE Handle() const { return m_process; }
+    // Ends the program at once (if it still runs) and waits, bounded, until it is gone.
+    void Kill();
+
+private:
+    HANDLE m_process = nullptr;
+};
+
+// The log lines of the product's quit requests (WM_DESTROY and WM_CLOSE), in their order.
+std::vector<std::string> QuitRequestLines(const std::string& logFile);
+// The lines the product logs for Setup's three quit requests, in the order Setup sends them.
+std::vector<std::string> ExpectedQuitRequestLines();
+
+// ---------------------------------------------------------------------------------------------
+// Message hooks on Setup's thread (upgrade_run_hook.dll beside the test)
+
+// One line of the hook log; see message_hook.cpp.
+struct HookEvent {
+    std::string kind; // "get", "call" or "ret"
+    HWND window = nullptr;
+    std::string className;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    bool hasAnimation = false;
+    bool hasResult = false; // "ret" lines carry what the window procedure returned
+    LRESULT result = 0;
+};
+std::vector<HookEvent> ReadHookLog(const std::string& logFile);
+std::string Describe(const HookEvent& event);
+
+// The hooks installed on one thread for as long as the object lives.
+class MessageHooks {
+public:
+    MessageHooks() = default;
+    MessageHooks(const MessageHooks&) = delete;
+    MessageHooks& operator=(const MessageHooks&) = delete;
+    ~MessageHooks();
+    // Installs the three hooks of the library at `libraryPath` on `threadId`; false (with the
+    // reason) when one fails.
+    ::testing::AssertionResult Install(const std::string& libraryPath, DWORD threadId);
+    void Remove();
+
+private:
+    HMODULE m_library = nullptr;
+    std::vector<HHOOK> m_hooks;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The fixture
+
+// What the result message box shows.
+struct ResultBox {
+    HWND window = nullptr;
+    uidriver::MessageBoxInfo info;
+    bool hasIcon = false;
+};
+
+class UpgradeRunTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Options staging a product below the test root with a copy of the built Setup.exe.
+    product::ProductOptions DefaultOptions() const;
+    // Stages the product (registry values, install tree, list file, setup folder) and
+    // records the install tree and the list file as they are before Setup runs.
+    void Stage(const product::ProductOptions& options);
+
+    // Starts the product's windows (QuilloProduct.exe) logging to the test's product log.
+    void StartProduct(std::vector<std::string> extraArguments = {});
+    // Holds `path` open without sharing (HoldFile.exe) until the test ends.
+    void HoldOpen(const std::string& path);
+
+    // Starts the staged Setup.exe with one argument, in its own folder, with the hook log
+    // named in its environment; waits for the licence dialog and returns it (nullptr, with a
+    // failure recorded, when it does not appear).
+    HWND OpenLicenceDialog();
+    // Installs the message hooks on the thread of the licence dialog, from a copy of the hook
+    // library in the test's folder (Setup loads it from there).
+    void HookSetup(HWND licence);
+    // Accepts the licence with "Yes".
+    void Accept(HWND licence);
+    // Waits for the progress dialog (a dialog with the animation control); nullptr when none
+    // appears within `timeoutMs`.
+    HWND WaitForCopyDialog(DWORD timeoutMs = uidriver::kDefaultTimeoutMs);
+    // Waits for the result message: a dialog owned by the licence dialog that is not the
+    // progress dialog. Records a failure when none appears.
+    ResultBox WaitForResult(HWND licence, DWORD timeoutMs = 60000);
+    // Checks the result message: captioned "Setup", the text of string `id` in the user's
+    // language, only an OK button, no icon.
+    void ExpectResult(const ResultBox& result, UINT id);
+    // Answers the result message with OK and checks that the licence dialog closes, Setup
+    // ends, and the payload files are gone from the setup folder.
+    void AnswerAndExpectEnd(const ResultBox& result, HWND licence);
+
+    // String `id` of the built Setup.exe in `language` (read as data, never run).
+    std::wstring ExpectedString(UINT id, LANGID language = ResourceLanguage());
+
+    // Waits until the product has logged Setup's three quit requests, then looks at the install
+    // tree again and again for as long as the product is still running (it lingers before it
+    // ends): each look must find the tree, list file included, exactly as staged.
+    void ExpectTreeUnchangedWhileTheProductEnds();
+    // Success when the install tree and the list file are exactly as staged.
+    ::testing::AssertionResult InstallTreeUnchanged() const;
+    // The list file as staged.
+    const std::string& ListBefore() const { return m_listBefore; }
+
+    // The test's own folder, below C:\QuilloTests\upgrade_run and named after the test.
+    std::string m_root;
+    product::StagedProduct m_product;
+    TreeSnapshot m_treeBefore;
+    std::string m_listBefore;
+    std::string m_productLog;
+    std::string m_hookLog;
+    Helper m_productProgram;
+    std::vector<Helper> m_holders;
+    uidriver::Process m_setup;
+    MessageHooks m_hooks;
+};
+
+// The built Setup.exe beside the test program.
+std::string BuiltSetupExe();
+// Whether the message box shows an icon: a visible icon static that holds one.
+bool HasIcon(HWND box);
+
+} // namespace upgraderun
