@@ -1,5 +1,8 @@
 #include "engine_test_support.h"
 
+#include "ProcessHelpers.h"
+#include "helper_programs.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,15 +16,6 @@ constexpr char kHoldMilliseconds[] = "600000";
 // How long a starting holder may take to report that it holds the file: a bound against a
 // holder that hangs, not a measure of anything.
 constexpr DWORD kHolderStartLimitMs = 60000;
-constexpr DWORD kHolderPollMs = 20;
-
-std::string FolderOfThisProgram() {
-    char path[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text(path, length);
-    std::string::size_type slash = text.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : text.substr(0, slash);
-}
 
 void ListInto(const std::string& root, const std::string& relative,
               std::vector<std::string>& entries) {
@@ -208,7 +202,7 @@ bool SetRegistryString(const std::string& subKey, const std::string& name,
 }
 
 FileHolder::FileHolder(const std::string& path) {
-    const std::string holder = FolderOfThisProgram() + "\\HoldFile.exe";
+    const std::string holder = product::SiblingProgram("HoldFile.exe");
     if (!PathExists(holder)) {
         // A second handle without sharing: opens by anyone else fail as they would against
         // another program's handle.
@@ -224,44 +218,16 @@ FileHolder::FileHolder(const std::string& path) {
     const std::string readyFile = std::string(kTestRoot) + "\\holder-" +
                                   std::to_string(::GetCurrentProcessId()) + "-" +
                                   std::to_string(++counter) + ".ready";
-    ::DeleteFileA(readyFile.c_str());
-    std::string commandLine = "\"" + holder + "\" \"" + path + "\" " + kHoldMilliseconds +
-                              " --ready-file \"" + readyFile + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(holder.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &process)) {
-        m_error = "cannot start " + holder + " (error " + std::to_string(::GetLastError()) + ")";
-        return;
-    }
-    ::CloseHandle(process.hThread);
-    m_process = process.hProcess;
-
-    for (DWORD waited = 0; waited < kHolderStartLimitMs; waited += kHolderPollMs) {
-        bool ok = false;
-        if (!ReadBytes(readyFile, &ok).empty() && ok) {
-            m_holding = true;
-            break;
-        }
-        if (::WaitForSingleObject(m_process, kHolderPollMs) == WAIT_OBJECT_0) {
-            DWORD code = 0;
-            ::GetExitCodeProcess(m_process, &code);
-            m_error = "HoldFile.exe ended with code " + std::to_string(code);
-            break;
-        }
-    }
-    if (!m_holding && m_error.empty())
-        m_error = "HoldFile.exe did not report holding " + path;
+    ::testing::AssertionResult started = testsupport::StartHelperProgram(
+        m_holder, "HoldFile.exe", {path, kHoldMilliseconds}, readyFile, kHolderStartLimitMs);
+    m_holding = started;
+    if (!m_holding)
+        m_error = started.message();
     ::DeleteFileA(readyFile.c_str());
 }
 
 FileHolder::~FileHolder() {
-    if (m_process != nullptr) {
-        ::TerminateProcess(m_process, 0);
-        ::WaitForSingleObject(m_process, INFINITE);
-        ::CloseHandle(m_process);
-    }
+    m_holder.Kill();
     if (m_file != INVALID_HANDLE_VALUE)
         ::CloseHandle(m_file);
 }

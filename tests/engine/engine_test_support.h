@@ -2,6 +2,8 @@
 // prefix's C: drive, and a file held open without sharing by another process.
 #pragma once
 
+#include "UiDriver.h"
+
 #include <windows.h>
 
 #include <string>
@@ -56,13 +58,13 @@ public:
 
     // Whether the file is held open now.
     bool Holding() const { return m_holding; }
-    bool ByAnotherProcess() const { return m_process != nullptr; }
+    bool ByAnotherProcess() const { return m_holder.Started(); }
     // Why the hold could not be taken.
     const std::string& Error() const { return m_error; }
 
 private:
     bool m_holding = false;
-    HANDLE m_process = nullptr;
+    uidriver::Process m_holder;
     HANDLE m_file = INVALID_HANDLE_VALUE;
     std::string m_error;
 };

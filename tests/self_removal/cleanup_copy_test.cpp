@@ -26,7 +26,7 @@ protected:
         m_runnerFolder = TestRoot() + "\\runner";
         m_runner = m_runnerFolder + "\\Setup.exe";
         ASSERT_TRUE(product::MakeFolders(m_runnerFolder));
-        ASSERT_TRUE(::CopyFileA(BuiltProgram("Setup.exe").c_str(), m_runner.c_str(), FALSE));
+        ASSERT_TRUE(CopyBuiltSetupExe(m_runner));
         m_victimFolder = TestRoot() + "\\victim folder";
         m_tempFolder = TestRoot() + "\\tmp";
         ASSERT_TRUE(product::MakeFolders(m_tempFolder));
@@ -43,7 +43,7 @@ protected:
     void StageVictim(const std::string& exeName, bool withPayload, const char* subfolder) {
         m_victim = m_victimFolder + "\\" + exeName;
         ASSERT_TRUE(product::MakeFolders(m_victimFolder));
-        ASSERT_TRUE(::CopyFileA(BuiltProgram("Setup.exe").c_str(), m_victim.c_str(), FALSE));
+        ASSERT_TRUE(CopyBuiltSetupExe(m_victim));
         if (withPayload) {
             for (int row = 0; row < 9; ++row) {
                 ASSERT_TRUE(product::WriteFileBytes(m_victimFolder + product::kSourceNames[row],
@@ -63,7 +63,11 @@ protected:
         std::string commandLine = product::QuoteArgument(m_runner) + " " +
                                   product::QuoteArgument(handleArgument) + " " +
                                   product::QuoteArgument(m_victim);
-        m_copy = InheritingProcess::Start(m_runner, commandLine, TestRoot());
+        uidriver::StartOptions options;
+        options.workingDirectory = uidriver::Widen(TestRoot());
+        options.inheritHandles = true;
+        m_copy = uidriver::Process::StartWithCommandLine(uidriver::Widen(m_runner),
+                                                         uidriver::Widen(commandLine), options);
         ASSERT_TRUE(m_copy.Started())
             << "cannot start " << m_runner << ": error " << m_copy.StartError();
     }
@@ -83,13 +87,7 @@ protected:
         std::string held = TestRoot() + "\\held.txt";
         std::string ready = TestRoot() + "\\ready.txt";
         ASSERT_TRUE(product::WriteFileBytes(held, "held\r\n"));
-        std::string arguments =
-            product::QuoteArgument(held) + " -1 --ready-file " + product::QuoteArgument(ready);
-        m_waitedFor = uidriver::Process::Start(uidriver::Widen(BuiltProgram("HoldFile.exe")),
-                                               uidriver::Widen(arguments));
-        ASSERT_TRUE(m_waitedFor.Started()) << "cannot start HoldFile.exe";
-        ASSERT_TRUE(product::WaitForFile(ready, uidriver::kDefaultTimeoutMs, m_waitedFor.Handle()))
-            << "HoldFile.exe did not start";
+        ASSERT_TRUE(StartHelperProgram(m_waitedFor, "HoldFile.exe", {held, "-1"}, ready));
     }
 
     void ExpectEndedWithoutWindows() {
@@ -103,7 +101,7 @@ protected:
     std::string m_victimFolder, m_victim;
     std::string m_tempFolder;
     std::map<std::string, std::string> m_runnerBefore, m_victimBefore;
-    InheritingProcess m_copy;
+    uidriver::Process m_copy;
     uidriver::Process m_waitedFor;
     std::vector<std::string> m_windows;
 };

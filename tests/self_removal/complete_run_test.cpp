@@ -4,9 +4,7 @@
 // itself. With anything left in the setup folder, Setup.exe goes and the folder stays.
 #include "self_removal_support.h"
 
-#include "ProcessHelpers.h"
 #include "Staging.h"
-#include "res/resource.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,12 +33,6 @@ void PrintTo(const Layout& layout, std::ostream* out) {
 }
 void PrintTo(Ending ending, std::ostream* out) {
     *out << (ending == Ending::Declined ? "declined" : "accepted");
-}
-
-// The language whose strings the program shows: the user's, among the three it has.
-LANGID ShownLanguage() {
-    LANGID user = ::GetUserDefaultUILanguage();
-    return user == 0x0404 || user == 0x0804 ? user : 0x0409;
 }
 
 bool IsSignedDecimal(const std::string& text) {
@@ -89,7 +81,7 @@ protected:
         std::string setupFolder = PathOfLength(root, layout.setupStem, layout.setupLength);
         product::ProductOptions options;
         options.root = root;
-        options.setupExeSource = BuiltProgram("Setup.exe");
+        options.setupExeSource = BuiltSetupExe();
         options.setupExeName = layout.exeName;
         options.setupFolderName = setupFolder.substr(root.size() + 1);
         // A payload file is staged only where its full path fits in MAX_PATH - 1 characters.
@@ -135,12 +127,7 @@ protected:
             return nullptr;
         }
         m_watch = std::make_unique<ChildWatch>(m_installer.Id());
-        uidriver::WindowQuery query = uidriver::WindowQuery::Dialog(L"Setup");
-        query.predicate = [](HWND window) { return uidriver::Control(window, 1001) != nullptr; };
-        HWND dialog = uidriver::WaitForWindow(m_installer, query);
-        if (!dialog)
-            ADD_FAILURE() << "the licence dialog did not appear";
-        return dialog;
+        return WaitForLicenceDialog(m_installer);
     }
 
     // "No", then "Yes" to the question whether to leave.
@@ -153,11 +140,8 @@ protected:
 
     // "Yes", then "OK" to the message that the upgrade is complete.
     void Accept(HWND dialog) {
-        std::wstring done;
-        {
-            uidriver::ResourceFile file(uidriver::Widen(m_product.setupExe));
-            done = file.String(IDS_UPGRADE_DONE, ShownLanguage()).value_or(L"");
-        }
+        std::wstring done =
+            ResourceString(m_product.setupExe, kUpgradeDoneString, ResourceLanguage());
         ASSERT_FALSE(done.empty());
         ASSERT_TRUE(uidriver::ClickDialogButton(dialog, IDOK));
         // The copy-progress dialog, owned by the licence dialog too, comes first.
@@ -343,12 +327,8 @@ TEST_P(LeftoverTest, SetupIsDeletedAndTheFolderStays) {
         left = product::kSourceNames[leftover.heldRow] + 1;
         leftContents = product::PayloadContent(leftover.heldRow);
         std::string ready = TestRoot() + "\\hold ready.txt";
-        std::string arguments = product::QuoteArgument(m_product.payloadFiles[leftover.heldRow]) +
-                                " -1 " + "--ready-file " + product::QuoteArgument(ready);
-        m_hold = uidriver::Process::Start(uidriver::Widen(BuiltProgram("HoldFile.exe")),
-                                          uidriver::Widen(arguments));
-        ASSERT_TRUE(m_hold.Started()) << "cannot start HoldFile.exe";
-        ASSERT_TRUE(product::WaitForFile(ready, uidriver::kDefaultTimeoutMs, m_hold.Handle()))
+        ASSERT_TRUE(StartHelperProgram(m_hold, "HoldFile.exe",
+                                       {m_product.payloadFiles[leftover.heldRow], "-1"}, ready))
             << "HoldFile.exe did not open " << m_product.payloadFiles[leftover.heldRow];
     }
 

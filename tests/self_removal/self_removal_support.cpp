@@ -10,16 +10,13 @@
 #include <cctype>
 #include <cstdint>
 #include <cstddef>
-#include <utility>
 
 namespace selfremoval {
 
 namespace {
 
-constexpr char kTestsRoot[] = "C:\\QuilloTests\\self_removal";
-// How long a watched child or a started program is given to be gone once it was ended.
+// How long a watched child is given to be gone once it was ended.
 constexpr DWORD kKillWaitMs = 10000;
-constexpr DWORD kPollMs = 20;
 // Rights a watch needs on a child: wait for it, end it, read its program path and its memory.
 constexpr DWORD kChildAccess = SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION |
                                PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ;
@@ -67,23 +64,7 @@ void EndAndWait(HANDLE process) {
 } // namespace
 
 std::string TestRoot() {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
-    for (char& c : name) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                     c == '.' || c == '_' || c == '-';
-        if (!plain)
-            c = '_';
-    }
-    return std::string(kTestsRoot) + "\\" + name;
-}
-
-std::string BuiltProgram(const std::string& fileName) {
-    char path[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string own(path, length);
-    size_t cut = own.find_last_of("\\/");
-    return (cut == std::string::npos ? std::string() : own.substr(0, cut + 1)) + fileName;
+    return CurrentTestFolder("self_removal");
 }
 
 std::string PathOfLength(const std::string& parent, const std::string& stem, size_t length) {
@@ -96,22 +77,6 @@ std::string PathOfLength(const std::string& parent, const std::string& stem, siz
     }
     path.append(length - path.size(), 'x');
     return path;
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 std::map<std::string, std::string> TreeContents(const std::string& folder) {
@@ -252,80 +217,6 @@ bool ChildWatch::AllEnded() const {
             return false;
     }
     return true;
-}
-
-InheritingProcess::InheritingProcess(InheritingProcess&& other) noexcept
-    : m_process(std::exchange(other.m_process, nullptr)), m_id(std::exchange(other.m_id, 0)),
-      m_startError(std::exchange(other.m_startError, 0)) {
-}
-
-InheritingProcess& InheritingProcess::operator=(InheritingProcess&& other) noexcept {
-    if (this != &other) {
-        Kill();
-        if (m_process)
-            ::CloseHandle(m_process);
-        m_process = std::exchange(other.m_process, nullptr);
-        m_id = std::exchange(other.m_id, 0);
-        m_startError = std::exchange(other.m_startError, 0);
-    }
-    return *this;
-}
-
-InheritingProcess::~InheritingProcess() {
-    Kill();
-    if (m_process)
-        ::CloseHandle(m_process);
-}
-
-InheritingProcess InheritingProcess::Start(const std::string& exe, const std::string& commandLine,
-                                           const std::string& workingDirectory) {
-    InheritingProcess started;
-    std::wstring wideExe = uidriver::Widen(exe);
-    std::wstring line = uidriver::Widen(commandLine); // CreateProcessW may write to it
-    line.push_back(L'\0');
-    std::wstring directory = uidriver::Widen(workingDirectory);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(wideExe.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                          directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
-        started.m_startError = ::GetLastError();
-        return started;
-    }
-    ::CloseHandle(info.hThread);
-    started.m_process = info.hProcess;
-    started.m_id = info.dwProcessId;
-    return started;
-}
-
-bool InheritingProcess::IsRunning() const {
-    return m_process && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
-}
-
-bool InheritingProcess::WaitForExit(DWORD timeoutMs,
-                                    const std::function<void()>& whileWaiting) const {
-    if (!m_process)
-        return true;
-    ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (whileWaiting)
-            whileWaiting();
-        if (::WaitForSingleObject(m_process, kPollMs) == WAIT_OBJECT_0)
-            return true;
-        if (::GetTickCount64() >= deadline)
-            return false;
-    }
-}
-
-std::optional<DWORD> InheritingProcess::ExitCode() const {
-    DWORD code = 0;
-    if (!m_process || IsRunning() || !::GetExitCodeProcess(m_process, &code))
-        return std::nullopt;
-    return code;
-}
-
-void InheritingProcess::Kill() {
-    EndAndWait(m_process);
 }
 
 void OwnedHandle::Reset(HANDLE handle) {

@@ -1,20 +1,26 @@
 // Shared ground of the self-removal tests: a folder per test below C:\QuilloTests\self_removal,
 // folders and temporary copies looked at from outside, the processes an installer starts watched
-// while they run (their program file, their command line, their windows), and programs started
-// with handle inheritance, so that a test can hand a handle of its own to the clean-up copy.
+// while they run (their program file, their command line, their windows), and the handles a
+// test hands to the clean-up copy, which it starts with handle inheritance.
 #pragma once
 
 #include "UiDriver.h"
+#include "helper_programs.h"
+#include "setup_program.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace selfremoval {
+
+// The languages, resources and licence dialog of Setup.exe, the test's folders and the
+// helper programs.
+using namespace testsupport;
 
 // Bound of the wait for the clean-up copy to finish once the installer has ended. The copy
 // retries the deletion of Setup.exe for about five seconds at most; the rest is for Wine to
@@ -23,14 +29,10 @@ constexpr DWORD kRemovalTimeoutMs = 30000;
 
 // The test's own root below C:\QuilloTests\self_removal, named after the running test.
 std::string TestRoot();
-// The full path of a program the build puts next to the test program ("Setup.exe").
-std::string BuiltProgram(const std::string& fileName);
 // `parent` + "\\" + `stem`, filled up with "x" to exactly `length` characters; `stem` alone
 // when `length` is 0. Records a failure when the path with the bare stem is already longer.
 std::string PathOfLength(const std::string& parent, const std::string& stem, size_t length);
 
-// The names of the entries of a folder (not "." and ".."), sorted.
-std::vector<std::string> FolderEntries(const std::string& folder);
 // Every file below `folder` (relative path with a leading backslash) with its contents, and
 // every folder (relative path with a trailing backslash) with "": what an intact tree holds.
 std::map<std::string, std::string> TreeContents(const std::string& folder);
@@ -83,38 +85,6 @@ private:
     std::vector<SeenChild> m_seen;
     std::vector<HANDLE> m_handles; // parallel to m_seen; nullptr when it could not be opened
     std::vector<std::string> m_windows;
-};
-
-// A program started by a test with handle inheritance, so that it receives the test's
-// inheritable handles under the same values. Movable, not copyable; the destructor ends the
-// program if it still runs.
-class InheritingProcess {
-public:
-    InheritingProcess() = default;
-    InheritingProcess(InheritingProcess&& other) noexcept;
-    InheritingProcess& operator=(InheritingProcess&& other) noexcept;
-    InheritingProcess(const InheritingProcess&) = delete;
-    InheritingProcess& operator=(const InheritingProcess&) = delete;
-    ~InheritingProcess();
-
-    // Starts `exe` with exactly `commandLine` (argument 0 included) in `workingDirectory`.
-    static InheritingProcess Start(const std::string& exe, const std::string& commandLine,
-                                   const std::string& workingDirectory);
-
-    bool Started() const { return m_process != nullptr; }
-    DWORD StartError() const { return m_startError; }
-    DWORD Id() const { return m_id; }
-    bool IsRunning() const;
-    // Waits up to `timeoutMs` for the end, calling `whileWaiting` about every 20 ms; true when
-    // the program has ended.
-    bool WaitForExit(DWORD timeoutMs, const std::function<void()>& whileWaiting = {}) const;
-    std::optional<DWORD> ExitCode() const;
-    void Kill();
-
-private:
-    HANDLE m_process = nullptr;
-    DWORD m_id = 0;
-    DWORD m_startError = 0;
 };
 
 // A kernel handle owned by a test.

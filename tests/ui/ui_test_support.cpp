@@ -2,59 +2,14 @@
 
 #include "Staging.h"
 
-#include <algorithm>
-
 namespace uitest {
-
-namespace {
-
-constexpr char kTestsRoot[] = "C:\\QuilloTests\\ui";
-
-// The folder of the running test program, where the build puts Setup.exe too.
-std::wstring OwnFolder() {
-    wchar_t path[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring full(path, length);
-    size_t cut = full.find_last_of(L"\\/");
-    return cut == std::wstring::npos ? std::wstring() : full.substr(0, cut);
-}
-
-} // namespace
-
-LANGID ResourceLanguage() {
-    LANGID user = ::GetUserDefaultUILanguage();
-    if (user == kTraditionalChinese || user == kSimplifiedChinese)
-        return user;
-    return kEnglish;
-}
-
-std::string LanguageName(LANGID language) {
-    switch (language) {
-    case kEnglish:
-        return "English";
-    case kTraditionalChinese:
-        return "Traditional Chinese";
-    case kSimplifiedChinese:
-        return "Simplified Chinese";
-    default:
-        return "language " + std::to_string(language);
-    }
-}
 
 std::vector<std::string> PayloadNames() {
     return std::vector<std::string>(product::kSourceNames, product::kSourceNames + 9);
 }
 
 std::string TestRoot() {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
-    for (char& c : name) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                     c == '.' || c == '_' || c == '-';
-        if (!plain)
-            c = '_';
-    }
-    return std::string(kTestsRoot) + "\\" + name;
+    return CurrentTestFolder("ui");
 }
 
 std::vector<std::string> WritePayloadCopies(const std::string& folder, const std::string& tag) {
@@ -90,22 +45,6 @@ std::vector<std::string> WritePayloadCopies(const std::string& folder, const std
     return ::testing::AssertionSuccess();
 }
 
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 void SetupUiTest::SetUp() {
     product::RemoveProductRegistry();
     ASSERT_TRUE(product::DeleteTree(TestRoot())) << "cannot clear " << TestRoot();
@@ -130,9 +69,7 @@ StagedSetup SetupUiTest::Stage(const std::string& folderName, const std::string&
     staged.otherFile = staged.folder + "\\notes.txt";
     product::WriteFileBytes(staged.otherFile,
                             "a file of the user's, not one of the payload files\r\n");
-    std::wstring source = OwnFolder() + L"\\Setup.exe";
-    EXPECT_TRUE(::CopyFileW(source.c_str(), uidriver::Widen(staged.exe).c_str(), FALSE))
-        << "cannot copy " << uidriver::Narrow(source) << " to " << staged.exe;
+    EXPECT_TRUE(CopyBuiltSetupExe(staged.exe));
     return staged;
 }
 
@@ -148,21 +85,11 @@ HWND SetupUiTest::OpenLicenceDialog() {
     Start(L"upgrade");
     if (!m_program.Started())
         return nullptr;
-    uidriver::WindowQuery query = uidriver::WindowQuery::Dialog(L"Setup");
-    query.predicate = [](HWND window) { return uidriver::Control(window, kLicenceEditId); };
-    HWND dialog = uidriver::WaitForWindow(m_program, query);
-    if (!dialog)
-        ADD_FAILURE() << "the licence dialog did not appear"
-                      << (m_program.IsRunning() ? "" : "; the program ended");
-    return dialog;
+    return WaitForLicenceDialog(m_program);
 }
 
 std::wstring SetupUiTest::ExpectedString(UINT id, LANGID language) {
-    uidriver::ResourceFile file(uidriver::Widen(m_setup.exe));
-    std::optional<std::wstring> text = file.String(id, language);
-    if (!text)
-        ADD_FAILURE() << "string " << id << " in " << LanguageName(language) << " is missing";
-    return text.value_or(std::wstring());
+    return ResourceString(m_setup.exe, id, language);
 }
 
 std::wstring SetupUiTest::ExpectedLicence(LANGID language) {
@@ -173,11 +100,7 @@ std::wstring SetupUiTest::ExpectedLicence(LANGID language) {
 }
 
 uidriver::DialogTemplate SetupUiTest::ExpectedDialog(UINT id, LANGID language) {
-    uidriver::ResourceFile file(uidriver::Widen(m_setup.exe));
-    std::optional<uidriver::DialogTemplate> dialog = file.Dialog(id, language);
-    if (!dialog)
-        ADD_FAILURE() << "dialog " << id << " in " << LanguageName(language) << " is missing";
-    return dialog.value_or(uidriver::DialogTemplate());
+    return ResourceDialog(m_setup.exe, id, language);
 }
 
 void SetupUiTest::Answer(HWND owner, int button) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "UiDriver.h"
+#include "setup_program.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,26 +14,8 @@
 
 namespace uitest {
 
-// Resource languages of Setup.exe.
-constexpr LANGID kTraditionalChinese = 0x0404;
-constexpr LANGID kEnglish = 0x0409;
-constexpr LANGID kSimplifiedChinese = 0x0804;
-
-// Control identifiers and strings of the licence dialog and its messages.
-constexpr int kLicenceEditId = 1001;
-constexpr UINT kLicenceDialogTemplate = 102;
-constexpr UINT kAboutBoxTemplate = 100;
-constexpr UINT kFirstLicencePiece = 102;
-constexpr UINT kLastLicencePiece = 111;
-constexpr UINT kConfirmExitString = 120;
-constexpr UINT kWrongVersionString = 122;
-
-// The language whose resources the program's loader picks in this run: the variant of the
-// user's language among the three the program has, English otherwise. The program inherits
-// the test's locale (LC_ALL of the Wine process tree).
-LANGID ResourceLanguage();
-// "English", "Traditional Chinese", "Simplified Chinese", or the number.
-std::string LanguageName(LANGID language);
+// The languages, resources and licence dialog of Setup.exe, and the test's folders.
+using namespace testsupport;
 
 // The nine payload file names, each with a leading backslash, in deletion order.
 std::vector<std::string> PayloadNames();
@@ -56,8 +40,6 @@ std::vector<std::string> WritePayloadCopies(const std::string& folder, const std
                                      const std::vector<std::string>& contents);
 // Whether none of the files exists.
 ::testing::AssertionResult FilesGone(const std::vector<std::string>& paths);
-// The names of the entries of a folder (not "." and ".."), sorted.
-std::vector<std::string> FolderEntries(const std::string& folder);
 
 // The fixture of every test that starts Setup.exe. SetUp removes the product's registry key
 // (the tests never run a real upgrade) and deletes the test root; TearDown kills the program

@@ -9,14 +9,6 @@
 namespace uitest {
 namespace {
 
-// How the installed version looks in the registry.
-struct VersionCase {
-    const char* name;
-    bool present;
-    const char* version;
-    DWORD type;
-};
-
 class EveryLanguageVersionCheckTest : public SetupUiTest,
                                       public ::testing::WithParamInterface<VersionCase> {
 protected:
@@ -79,9 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, EveryLanguageVersionCheckTest,
                                            VersionCase{"TrailingSpace", true, "4.501 ", REG_SZ},
                                            VersionCase{"Comma", true, "4,501", REG_SZ},
                                            VersionCase{"Number", true, "", REG_DWORD}),
-                         [](const ::testing::TestParamInfo<VersionCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         VersionCaseName);
 
 } // namespace
 } // namespace uitest

@@ -177,7 +177,7 @@ TEST_F(UpgradeRunTest, AProductWindowThatNeverAnswersDoesNotStopSetup) {
                   product::PayloadContent(row))
             << "row " << row + 1 << " was not replaced";
     AnswerAndExpectEnd(result, licence);
-    EXPECT_TRUE(m_productProgram.Running()) << "the hung product ended";
+    EXPECT_TRUE(m_productProgram.IsRunning()) << "the hung product ended";
 }
 
 // A list file too large to be read into memory: 2000 MB, all but its first bytes a hole of

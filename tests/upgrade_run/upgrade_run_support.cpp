@@ -10,34 +10,12 @@ namespace upgraderun {
 
 namespace {
 
-constexpr char kTestsRoot[] = "C:\\QuilloTests\\upgrade_run";
 constexpr char kHookLibrary[] = "upgrade_run_hook.dll";
 constexpr char kHookLogVariable[] = "QUILLO_UPGRADE_RUN_HOOK_LOG";
 // Starting a helper program under Wine can take a few seconds.
 constexpr DWORD kHelperStartMs = 30000;
-constexpr DWORD kHelperEndMs = 10000;
 // How long the product may take to log Setup's quit requests, and then to end.
 constexpr DWORD kProductQuitMs = 30000;
-
-std::string OwnFolder() {
-    char path[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, length);
-    size_t cut = full.find_last_of("\\/");
-    return cut == std::string::npos ? std::string() : full.substr(0, cut);
-}
-
-std::string CurrentTestName() {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
-    for (char& c : name) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                     c == '.' || c == '_' || c == '-';
-        if (!plain)
-            c = '_';
-    }
-    return name;
-}
 
 void AddToSnapshot(const std::string& folder, const std::string& relative, TreeSnapshot& tree) {
     WIN32_FIND_DATAA found;
@@ -71,26 +49,6 @@ unsigned long ParseHex(const std::string& text) {
 }
 
 } // namespace
-
-LANGID ResourceLanguage() {
-    LANGID user = ::GetUserDefaultUILanguage();
-    if (user == kTraditionalChinese || user == kSimplifiedChinese)
-        return user;
-    return kEnglish;
-}
-
-std::string LanguageName(LANGID language) {
-    switch (language) {
-    case kEnglish:
-        return "English";
-    case kTraditionalChinese:
-        return "Traditional Chinese";
-    case kSimplifiedChinese:
-        return "Simplified Chinese";
-    default:
-        return "language " + std::to_string(language);
-    }
-}
 
 // ---------------------------------------------------------------------------------------------
 // Files
@@ -152,54 +110,7 @@ std::string Printable(const std::string& bytes) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Helper programs
-
-Helper::Helper(Helper&& other) noexcept : m_process(other.m_process) {
-    other.m_process = nullptr;
-}
-
-Helper& Helper::operator=(Helper&& other) noexcept {
-    if (this != &other) {
-        Kill();
-        m_process = other.m_process;
-        other.m_process = nullptr;
-    }
-    return *this;
-}
-
-Helper::~Helper() {
-    Kill();
-}
-
-Helper Helper::Start(const std::string& program, std::vector<std::string> arguments,
-                     const std::string& readyFile) {
-    ::DeleteFileA(readyFile.c_str());
-    arguments.push_back("--ready-file");
-    arguments.push_back(readyFile);
-    Helper helper;
-    helper.m_process = product::StartProgram(product::SiblingProgram(program), arguments);
-    if (!helper.m_process) {
-        ADD_FAILURE() << "cannot start " << program << ": error " << ::GetLastError();
-    } else if (!product::WaitForFile(readyFile, kHelperStartMs, helper.m_process)) {
-        DWORD exitCode = 0;
-        ::GetExitCodeProcess(helper.m_process, &exitCode);
-        ADD_FAILURE() << program << " did not come up (exit code " << exitCode << ")";
-    }
-    return helper;
-}
-
-bool Helper::Running() const {
-    return m_process && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
-}
-
-void Helper::Kill() {
-    if (!m_process)
-        return;
-    ::TerminateProcess(m_process, 9);
-    ::WaitForSingleObject(m_process, kHelperEndMs);
-    ::CloseHandle(m_process);
-    m_process = nullptr;
-}
+// The product's running programs
 
 std::vector<std::string> QuitRequestLines(const std::string& logFile) {
     std::vector<std::string> lines;
@@ -297,10 +208,6 @@ void MessageHooks::Remove() {
 // ---------------------------------------------------------------------------------------------
 // The fixture
 
-std::string BuiltSetupExe() {
-    return OwnFolder() + "\\Setup.exe";
-}
-
 bool HasIcon(HWND box) {
     for (const uidriver::ControlInfo& child : uidriver::Children(box)) {
         if (_wcsicmp(child.className.c_str(), L"Static") != 0 ||
@@ -315,7 +222,7 @@ bool HasIcon(HWND box) {
 }
 
 void UpgradeRunTest::SetUp() {
-    m_root = std::string(kTestsRoot) + "\\" + CurrentTestName();
+    m_root = CurrentTestFolder("upgrade_run");
     product::RemoveProductRegistry();
     ASSERT_TRUE(product::DeleteTree(m_root)) << "cannot clear " << m_root;
     m_productLog = m_root + "\\product.log";
@@ -350,13 +257,16 @@ void UpgradeRunTest::Stage(const product::ProductOptions& options) {
 void UpgradeRunTest::StartProduct(std::vector<std::string> extraArguments) {
     std::vector<std::string> arguments = {m_productLog};
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
-    m_productProgram = Helper::Start("QuilloProduct.exe", arguments, m_root + "\\product.ready");
+    EXPECT_TRUE(StartHelperProgram(m_productProgram, "QuilloProduct.exe", arguments,
+                                   m_root + "\\product.ready", kHelperStartMs));
 }
 
 void UpgradeRunTest::HoldOpen(const std::string& path) {
     std::string ready = m_root + "\\hold" + std::to_string(m_holders.size()) + ".ready";
     // Held far longer than any test runs; the test ends the holder.
-    m_holders.push_back(Helper::Start("HoldFile.exe", {path, "600000"}, ready));
+    m_holders.emplace_back();
+    EXPECT_TRUE(StartHelperProgram(m_holders.back(), "HoldFile.exe", {path, "600000"}, ready,
+                                   kHelperStartMs));
 }
 
 HWND UpgradeRunTest::OpenLicenceDialog() {
@@ -369,17 +279,11 @@ HWND UpgradeRunTest::OpenLicenceDialog() {
                       << m_setup.StartError();
         return nullptr;
     }
-    uidriver::WindowQuery query = uidriver::WindowQuery::Dialog(L"Setup");
-    query.predicate = [](HWND window) { return uidriver::Control(window, kLicenceEditId); };
-    HWND dialog = uidriver::WaitForWindow(m_setup, query);
-    if (!dialog)
-        ADD_FAILURE() << "the licence dialog did not appear"
-                      << (m_setup.IsRunning() ? "" : "; Setup ended");
-    return dialog;
+    return WaitForLicenceDialog(m_setup);
 }
 
 void UpgradeRunTest::HookSetup(HWND licence) {
-    std::string built = OwnFolder() + "\\" + kHookLibrary;
+    std::string built = product::SiblingProgram(kHookLibrary);
     std::string copy = m_root + "\\" + kHookLibrary;
     ASSERT_TRUE(::CopyFileA(built.c_str(), copy.c_str(), FALSE)) << "cannot copy " << built;
     ASSERT_TRUE(m_hooks.Install(copy, uidriver::ThreadOf(licence)));
@@ -440,11 +344,7 @@ void UpgradeRunTest::AnswerAndExpectEnd(const ResultBox& result, HWND licence) {
 }
 
 std::wstring UpgradeRunTest::ExpectedString(UINT id, LANGID language) {
-    uidriver::ResourceFile file(uidriver::Widen(BuiltSetupExe()));
-    std::optional<std::wstring> text = file.String(id, language);
-    if (!text)
-        ADD_FAILURE() << "string " << id << " in " << LanguageName(language) << " is missing";
-    return text.value_or(std::wstring());
+    return ResourceString(BuiltSetupExe(), id, language);
 }
 
 void UpgradeRunTest::ExpectTreeUnchangedWhileTheProductEnds() {
@@ -457,7 +357,7 @@ void UpgradeRunTest::ExpectTreeUnchangedWhileTheProductEnds() {
         [&]() -> bool {
             TreeSnapshot now = SnapshotTree(m_product.installBase);
             // Only a look taken while the product still ran counts.
-            if (!m_productProgram.Running())
+            if (!m_productProgram.IsRunning())
                 return true;
             ++looks;
             ::testing::AssertionResult same = SameTree(m_treeBefore, now);

@@ -7,6 +7,9 @@
 
 #include "Staging.h"
 #include "UiDriver.h"
+#include "helper_programs.h"
+#include "setup_program.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -16,19 +19,10 @@
 
 namespace upgraderun {
 
-// Resource languages of Setup.exe.
-constexpr LANGID kTraditionalChinese = 0x0404;
-constexpr LANGID kEnglish = 0x0409;
-constexpr LANGID kSimplifiedChinese = 0x0804;
+// The languages, resources and licence dialog of Setup.exe, the test's folders and the
+// helper programs.
+using namespace testsupport;
 
-// Controls, templates and strings of Setup.exe.
-constexpr int kLicenceEditId = 1001;
-constexpr int kAnimationId = 1002;
-constexpr UINT kCopyDialogTemplate = 129;
-constexpr UINT kUpgradeDoneString = 121;
-constexpr UINT kWrongVersionString = 122;
-constexpr UINT kUpgradeIncompleteString = 124;
-constexpr UINT kFileErrorString = 125;
 // The clip resource and the progress dialog's timer.
 constexpr LPARAM kClipResource = 132;
 constexpr WPARAM kOpenClipTimer = 101;
@@ -39,11 +33,6 @@ constexpr UINT kAnimateOpenW = WM_USER + 103;
 
 // The entry text Setup registers in the application list.
 constexpr char kEntryText[] = "Pack07up02.exe";
-
-// The language whose resources Setup's loader picks in this run: the user's language when
-// Setup has it, English otherwise. Setup inherits the test's locale (LC_ALL).
-LANGID ResourceLanguage();
-std::string LanguageName(LANGID language);
 
 // ---------------------------------------------------------------------------------------------
 // Files
@@ -75,31 +64,7 @@ std::string AppendedEntry(const std::string& number, const std::string& name);
 std::string Printable(const std::string& bytes);
 
 // ---------------------------------------------------------------------------------------------
-// Helper programs beside the test
-
-// A program of the test that is still running when its object goes away is ended.
-class Helper {
-public:
-    Helper() = default;
-    Helper(Helper&& other) noexcept;
-    Helper& operator=(Helper&& other) noexcept;
-    Helper(const Helper&) = delete;
-    Helper& operator=(const Helper&) = delete;
-    ~Helper();
-
-    // Starts `program` (lying beside the test) with `arguments` and "--ready-file <ready>",
-    // and waits (bounded) for the ready file. Records a failure when it does not come up.
-    static Helper Start(const std::string& program, std::vector<std::string> arguments,
-                        const std::string& readyFile);
-
-    bool Running() const;
-    HANDLE Handle() const { return m_process; }
-    // Ends the program at once (if it still runs) and waits, bounded, until it is gone.
-    void Kill();
-
-private:
-    HANDLE m_process = nullptr;
-};
+// The product's running programs (QuilloProduct.exe)
 
 // The log lines of the product's quit requests (WM_DESTROY and WM_CLOSE), in their order.
 std::vector<std::string> QuitRequestLines(const std::string& logFile);
@@ -208,14 +173,12 @@ protected:
     std::string m_listBefore;
     std::string m_productLog;
     std::string m_hookLog;
-    Helper m_productProgram;
-    std::vector<Helper> m_holders;
+    uidriver::Process m_productProgram;
+    std::vector<uidriver::Process> m_holders;
     uidriver::Process m_setup;
     MessageHooks m_hooks;
 };
 
-// The built Setup.exe beside the test program.
-std::string BuiltSetupExe();
 // Whether the message box shows an icon: a visible icon static that holds one.
 bool HasIcon(HWND box);
 

@@ -8,17 +8,6 @@
 namespace upgraderun {
 namespace {
 
-struct VersionCase {
-    const char* name;
-    bool present;
-    const char* version;
-    DWORD type;
-};
-
-void PrintTo(const VersionCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 const VersionCase kVersionCases[] = {
     {"Missing", false, "", REG_SZ},
     {"ExtraDigit", true, "4.5010", REG_SZ},
@@ -61,14 +50,12 @@ TEST_P(VersionMismatchTest, ShowsTheMismatchMessageAndChangesNothing) {
     EXPECT_TRUE(QuitRequestLines(m_productLog).empty())
         << "a product window was asked to quit; the product's log:\n"
         << product::ReadFileBytes(m_productLog);
-    EXPECT_TRUE(m_productProgram.Running()) << "the product ended";
+    EXPECT_TRUE(m_productProgram.IsRunning()) << "the product ended";
     EXPECT_TRUE(InstallTreeUnchanged());
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, VersionMismatchTest, ::testing::ValuesIn(kVersionCases),
-                         [](const ::testing::TestParamInfo<VersionCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         VersionCaseName);
 
 } // namespace
 } // namespace upgraderun

@@ -160,7 +160,7 @@ TEST_F(UpgradeRunTest, WithoutProductWindowsNothingIsAskedAndTheUpgradeSucceeds)
     EXPECT_TRUE(QuitRequestLines(m_productLog).empty())
         << "a window of another program was asked to quit; its log:\n"
         << product::ReadFileBytes(m_productLog);
-    EXPECT_TRUE(m_productProgram.Running()) << "the other program ended";
+    EXPECT_TRUE(m_productProgram.IsRunning()) << "the other program ended";
 }
 
 } // namespace

@@ -121,11 +121,11 @@ Process Process::StartWithCommandLine(const std::wstring& exe, const std::wstrin
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    BOOL ok = ::CreateProcessW(exe.c_str(), &mutableLine[0], nullptr, nullptr, FALSE, flags,
-                               environment.empty() ? nullptr : &environment[0],
-                               options.workingDirectory.empty() ? nullptr
-                                                                : options.workingDirectory.c_str(),
-                               &startup, &info);
+    const wchar_t* directory =
+        options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
+    BOOL ok = ::CreateProcessW(
+        exe.c_str(), &mutableLine[0], nullptr, nullptr, options.inheritHandles ? TRUE : FALSE,
+        flags, environment.empty() ? nullptr : &environment[0], directory, &startup, &info);
     if (!ok) {
         started.m_startError = ::GetLastError();
         return started;

@@ -59,6 +59,9 @@ struct StartOptions {
     std::wstring workingDirectory;
     // Added to (or replacing in) the inherited environment.
     std::vector<EnvironmentVariable> environment;
+    // Whether the program inherits this process's inheritable handles (under the same values),
+    // so that a test can hand it a handle of its own.
+    bool inheritHandles = false;
 };
 
 // A program started by the test. Movable, not copyable. The destructor kills the program if it
