@@ -19,14 +19,7 @@ prefix="$build/bench-prefix"
 output="$build/bench-output"
 mkdir -p "$output"
 
-stop_wine() {
-    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-    if [ -f "$prefix/.xvfb-display" ]; then
-        read -r _ pid <"$prefix/.xvfb-display" || true
-        [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
-        rm -f "$prefix/.xvfb-display"
-    fi
-}
+stop_wine() { tools/stop-wine.sh "$prefix"; }
 trap stop_wine EXIT
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')

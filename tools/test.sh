@@ -9,14 +9,7 @@ cmake --preset mingw
 cmake --build --preset mingw
 
 prefix="$PWD/build/mingw/wineprefix"
-stop_wine() {
-    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-    if [ -f "$prefix/.xvfb-display" ]; then
-        read -r _ pid <"$prefix/.xvfb-display" || true
-        [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
-        rm -f "$prefix/.xvfb-display"
-    fi
-}
+stop_wine() { tools/stop-wine.sh "$prefix"; }
 # A run starts from a prefix of its own, never from what an earlier run left.
 stop_wine
 rm -rf "$prefix"

@@ -14,7 +14,8 @@ bool SaveScreenshot(const std::wstring& path, HWND window) {
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    bool copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
+    bool copied =
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
     SelectObject(memory, old);
 
     BITMAPINFOHEADER header = {};

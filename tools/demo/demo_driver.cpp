@@ -22,7 +22,9 @@ void Shoot(const std::wstring& folder, const wchar_t* name, HWND licence) {
                 uidriver::Narrow(path).c_str());
 }
 
-bool HasControl(HWND window, int id) { return uidriver::Control(window, id) != nullptr; }
+bool HasControl(HWND window, int id) {
+    return uidriver::Control(window, id) != nullptr;
+}
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -46,7 +48,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "the licence dialog did not appear\n");
         return 1;
     }
-    std::printf("Licence dialog: \"%s\"\n", uidriver::Narrow(uidriver::WindowText(licence)).c_str());
+    std::printf("Licence dialog: \"%s\"\n",
+                uidriver::Narrow(uidriver::WindowText(licence)).c_str());
     Shoot(shots, L"1-licence", licence);
 
     std::printf("Pressing Enter (Yes) ...\n");
