@@ -51,6 +51,9 @@ void CSetupDlg::OnOK() {
         m_upgradeSucceeded = false;
         SetTimer(kWorkTimer, kWorkTimerMs, nullptr);
         m_copyDlg.DoModal();
+        // Should the copy window fail to open, the work must not start later,
+        // under the result message.
+        KillTimer(kWorkTimer);
         message = m_upgradeSucceeded ? IDS_UPGRADE_DONE : IDS_UPGRADE_INCOMPLETE;
     }
 
