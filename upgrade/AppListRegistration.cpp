@@ -33,7 +33,13 @@ public:
             } catch (const CFileException&) {
             }
         }
-        ::DeleteFileA(m_path);
+        // A program that glances at new files (a virus scanner, say) may
+        // hold it for a moment.
+        for (int attempt = 1; attempt < kOpenAttempts; ++attempt) {
+            if (::DeleteFileA(m_path) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
+                break;
+            ::Sleep(kRetryDelayMs);
+        }
     }
     void Keep() { m_kept = true; }
     const CString& Path() const { return m_path; }
@@ -57,6 +63,11 @@ AppListResult RegisterInAppList(const char* entry, CFile& newContent) {
     if (installBase.IsEmpty())
         return AppListResult::Failed;
     CString listPath = installBase + kListFile;
+
+    // A read-only list is not ours to change (a rename would replace it anyway).
+    DWORD attributes = ::GetFileAttributesA(listPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return AppListResult::Failed;
 
     // Exclusive use keeps other writers out while the file is read and replaced.
     CFile list;
@@ -105,8 +116,10 @@ AppListResult RegisterInAppList(const char* entry, CFile& newContent) {
 
     list.Close();
     for (int attempt = 1;; ++attempt) {
-        if (::ReplaceFileA(listPath, temporary.Path(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
-                           nullptr)) {
+        // One rename puts the new content in place: there is no moment
+        // without a complete list file, and no backup file to leave behind.
+        if (::MoveFileExA(temporary.Path(), listPath,
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             temporary.Keep();
             return AppListResult::Registered;
         }
