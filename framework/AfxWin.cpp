@@ -6,8 +6,8 @@
 namespace {
 // The dialog being created by DoModal, until its window exists. The program
 // has one user-interface thread, so one slot is enough.
-CDialog* t_creating = nullptr;
-HHOOK t_hook = nullptr;
+CDialog* s_creating = nullptr;
+HHOOK s_hook = nullptr;
 const char kThisProperty[] = "Setup.CDialog";
 } // namespace
 
@@ -29,18 +29,18 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate) {
 INT_PTR CDialog::DoModal() {
     // The dialog manager sends WM_CREATE before the dialog procedure is
     // attached; a creation hook gives the window to this object first.
-    CDialog* outer = t_creating;
-    t_creating = this;
-    t_hook = ::SetWindowsHookExA(WH_CBT, CbtHook, nullptr, ::GetCurrentThreadId());
+    CDialog* outer = s_creating;
+    s_creating = this;
+    s_hook = ::SetWindowsHookExA(WH_CBT, CbtHook, nullptr, ::GetCurrentThreadId());
     // The dialog's texts come from the template as stored (Unicode), so the
     // Chinese about box keeps its text on an English system.
     INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
                                        Owner(), DialogProc, reinterpret_cast<LPARAM>(this));
-    if (t_hook) {
-        ::UnhookWindowsHookEx(t_hook);
-        t_hook = nullptr;
+    if (s_hook) {
+        ::UnhookWindowsHookEx(s_hook);
+        s_hook = nullptr;
     }
-    t_creating = outer;
+    s_creating = outer;
     m_hWnd = nullptr;
     return result;
 }
@@ -58,17 +58,17 @@ HWND CDialog::Owner() const {
 }
 
 LRESULT CALLBACK CDialog::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-    HHOOK hook = t_hook;
-    if (code == HCBT_CREATEWND && t_creating) {
-        CDialog* self = t_creating;
+    HHOOK hook = s_hook;
+    if (code == HCBT_CREATEWND && s_creating) {
+        CDialog* self = s_creating;
         HWND hwnd = reinterpret_cast<HWND>(wParam);
-        t_creating = nullptr;
+        s_creating = nullptr;
         self->m_hWnd = hwnd;
         ::SetPropA(hwnd, kThisProperty, self);
         self->m_creationSuper = reinterpret_cast<WNDPROC>(
             ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CreationProc)));
         ::UnhookWindowsHookEx(hook);
-        t_hook = nullptr;
+        s_hook = nullptr;
         return 0;
     }
     return ::CallNextHookEx(hook, code, wParam, lParam);
@@ -86,8 +86,7 @@ LRESULT CALLBACK CDialog::CreationProc(HWND hwnd, UINT message, WPARAM wParam, L
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     WNDPROC super = self->m_creationSuper;
     if (message == WM_CREATE) {
-        MSG saved = self->m_current;
-        self->m_current = {hwnd, message, wParam, lParam, 0, {0, 0}};
+        self->m_createMessage = {hwnd, message, wParam, lParam, 0, {0, 0}};
         self->m_inCreate = true;
         LRESULT result = -1;
         try {
@@ -96,7 +95,6 @@ LRESULT CALLBACK CDialog::CreationProc(HWND hwnd, UINT message, WPARAM wParam, L
             result = -1;
         }
         self->m_inCreate = false;
-        self->m_current = saved;
         return result;
     }
     if (message == WM_NCDESTROY) {
@@ -127,9 +125,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 }
 
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-    MSG saved = m_current;
+    // Dispatches nest (a handler may run a modal loop): keep the outer flag.
     bool savedDefault = m_wantsDefault;
-    m_current = {m_hWnd, message, wParam, lParam, 0, {0, 0}};
     m_wantsDefault = false;
     INT_PTR result = TRUE;
     switch (message) {
@@ -167,15 +164,14 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (m_wantsDefault)
         result = FALSE;
-    m_current = saved;
     m_wantsDefault = savedDefault;
     return result;
 }
 
 LRESULT CDialog::Default() {
-    if (m_inCreate && m_current.message == WM_CREATE)
-        return ::CallWindowProcW(m_creationSuper, m_hWnd, m_current.message, m_current.wParam,
-                                 m_current.lParam);
+    if (m_inCreate)
+        return ::CallWindowProcW(m_creationSuper, m_hWnd, WM_CREATE, m_createMessage.wParam,
+                                 m_createMessage.lParam);
     // In the dialog procedure, default processing is the dialog manager's,
     // which runs when the procedure returns FALSE.
     m_wantsDefault = true;

@@ -87,5 +87,5 @@ private:
     WNDPROC m_creationSuper = nullptr; // window procedure under the creation hook
     bool m_inCreate = false;
     bool m_wantsDefault = false;
-    MSG m_current = {};
+    MSG m_createMessage = {}; // WM_CREATE while OnCreate runs, for Default()
 };

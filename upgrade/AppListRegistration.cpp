@@ -2,6 +2,7 @@
 
 #include "app/SetupFolder.h"
 #include "upgrade/AppListRewrite.h"
+#include "upgrade/FileSwap.h"
 #include "upgrade/InstallInfo.h"
 #include "upgrade/RegReader.h"
 
@@ -33,13 +34,7 @@ public:
             } catch (const CFileException&) {
             }
         }
-        // A program that glances at new files (a virus scanner, say) may
-        // hold it for a moment.
-        for (int attempt = 1; attempt < kOpenAttempts; ++attempt) {
-            if (::DeleteFileA(m_path) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
-                break;
-            ::Sleep(kRetryDelayMs);
-        }
+        DiscardTemporary(m_path);
     }
     void Keep() { m_kept = true; }
     const CString& Path() const { return m_path; }
@@ -64,9 +59,7 @@ AppListResult RegisterInAppList(const char* entry, CFile& newContent) {
         return AppListResult::Failed;
     CString listPath = installBase + kListFile;
 
-    // A read-only list is not ours to change (a rename would replace it anyway).
-    DWORD attributes = ::GetFileAttributesA(listPath);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    if (IsReadOnlyFile(listPath))
         return AppListResult::Failed;
 
     // Exclusive use keeps other writers out while the file is read and replaced.
@@ -115,16 +108,10 @@ AppListResult RegisterInAppList(const char* entry, CFile& newContent) {
     }
 
     list.Close();
-    for (int attempt = 1;; ++attempt) {
-        // One rename puts the new content in place: there is no moment
-        // without a complete list file, and no backup file to leave behind.
-        if (::MoveFileExA(temporary.Path(), listPath,
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            temporary.Keep();
-            return AppListResult::Registered;
-        }
-        if (attempt == kOpenAttempts)
-            return AppListResult::Failed;
-        ::Sleep(kRetryDelayMs);
-    }
+    // One rename puts the new content in place: there is no moment without a
+    // complete list file, and no backup file to leave behind.
+    if (!MoveIntoPlace(temporary.Path(), listPath, kOpenAttempts))
+        return AppListResult::Failed;
+    temporary.Keep();
+    return AppListResult::Registered;
 }

@@ -5,66 +5,29 @@
 
 #include "app/SetupFolder.h"
 #include "framework/AfxFile.h"
+#include "upgrade/FileSwap.h"
 
 namespace {
+// A program asked to quit may still be closing its files.
 constexpr int kReplaceAttempts = 4;
-constexpr DWORD kRetryDelayMs = 250;
 
 bool IsFolder(const CString& path) {
     DWORD attributes = ::GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Whether another program holds `path` open: a file in use cannot be opened
-// for exclusive writing, and must not be renamed over.
-bool InUse(const CString& path) {
-    HANDLE h = ::CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return ::GetLastError() != ERROR_FILE_NOT_FOUND;
-    ::CloseHandle(h);
-    return false;
-}
-
-// A read-only file is not overwritten, as a plain copy over it would fail.
-// The attribute is checked here because a rename over the file does not
-// always honour it (Wine run by the Unix superuser renames over it).
-bool IsReadOnly(const CString& path) {
-    DWORD attributes = ::GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-}
-
-// Deletes a temporary copy. A copy takes over the payload's attributes, so a
-// read-only payload file gives a read-only copy, which must be made writable
-// before it can be deleted.
-void DiscardTemporary(const char* temporary) {
-    ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileA(temporary);
-}
-
 // Copies `source` to a temporary file in `folder` and moves it over
 // `destination`. On failure nothing is left behind and the destination is
 // unchanged.
 bool ReplaceInOneStep(const CString& source, const CString& destination, const CString& folder) {
-    if (IsReadOnly(destination))
+    if (IsReadOnlyFile(destination))
         return false;
     char temporary[MAX_PATH];
     if (!::GetTempFileNameA(folder, "qup", 0, temporary))
         return false;
-    if (!::CopyFileA(source, temporary, FALSE)) {
-        DiscardTemporary(temporary);
-        return false;
-    }
-    for (int attempt = 1;; ++attempt) {
-        if (!InUse(destination) &&
-            ::MoveFileExA(temporary, destination,
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
-        if (attempt == kReplaceAttempts)
-            break;
-        // A program asked to quit may still be closing its files.
-        ::Sleep(kRetryDelayMs);
-    }
+    if (::CopyFileA(source, temporary, FALSE) &&
+        MoveIntoPlace(temporary, destination, kReplaceAttempts))
+        return true;
     DiscardTemporary(temporary);
     return false;
 }

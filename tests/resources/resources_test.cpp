@@ -1,12 +1,14 @@
 // The resources of the built Setup.exe, read from the file itself as data.
 #include "res/resource.h"
 
+#include "UiDriver.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,64 +18,56 @@ constexpr WORD kTraditional = 0x0404;
 constexpr WORD kEnglish = 0x0409;
 constexpr WORD kSimplified = 0x0804;
 
-const LPCWSTR kDialog = MAKEINTRESOURCEW(5);
-const LPCWSTR kString = MAKEINTRESOURCEW(6);
-const LPCWSTR kIcon = MAKEINTRESOURCEW(3);
-const LPCWSTR kGroupIcon = MAKEINTRESOURCEW(14);
-const LPCWSTR kVersion = MAKEINTRESOURCEW(16);
-
-BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
-    reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
-    return TRUE;
-}
+using uidriver::kDialogType;
+using uidriver::kGroupIconType;
+using uidriver::kIconType;
+using uidriver::kStringType;
+using uidriver::kVersionType;
 
 class SetupResources : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    static std::wstring SetupExePath() {
         wchar_t path[MAX_PATH];
         DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
         std::wstring folder(path, length);
         folder.resize(folder.find_last_of(L'\\'));
-        s_module =
-            LoadLibraryExW((folder + L"\\Setup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        return folder + L"\\Setup.exe";
     }
-    static void TearDownTestSuite() { FreeLibrary(s_module); }
+    static void SetUpTestSuite() { s_file = new uidriver::ResourceFile(SetupExePath()); }
+    static void TearDownTestSuite() {
+        delete s_file;
+        s_file = nullptr;
+    }
 
-    void SetUp() override { ASSERT_NE(s_module, nullptr) << "Setup.exe beside the test"; }
+    void SetUp() override { ASSERT_TRUE(s_file->IsOpen()) << "Setup.exe beside the test"; }
 
+    // Which of the three languages the resource exists in.
     static std::vector<WORD> Languages(LPCWSTR type, LPCWSTR name) {
         std::vector<WORD> languages;
-        EnumResourceLanguagesW(s_module, type, name, CollectLanguage,
-                               reinterpret_cast<LONG_PTR>(&languages));
-        std::sort(languages.begin(), languages.end());
+        for (WORD language : {kTraditional, kEnglish, kSimplified}) {
+            if (s_file->Has(type, name, language))
+                languages.push_back(language);
+        }
         return languages;
     }
 
     static std::vector<BYTE> Data(LPCWSTR type, LPCWSTR name, WORD language) {
-        HRSRC found = FindResourceExW(s_module, type, name, language);
-        if (!found)
-            return {};
-        auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(s_module, found)));
-        return std::vector<BYTE>(bytes, bytes + SizeofResource(s_module, found));
+        std::string bytes = s_file->Bytes(type, name, language);
+        return std::vector<BYTE>(bytes.begin(), bytes.end());
     }
 
-    // String `id` of the given language, read from its block of sixteen.
     static std::wstring String(UINT id, WORD language) {
-        std::vector<BYTE> block = Data(kString, MAKEINTRESOURCEW(id / 16 + 1), language);
-        const auto* p = reinterpret_cast<const WCHAR*>(block.data());
-        const auto* end = p + block.size() / 2;
-        for (UINT i = 0; i < 16 && p < end; ++i) {
-            WORD length = *p++;
-            if (i == id % 16)
-                return std::wstring(p, length);
-            p += length;
-        }
-        return L"<absent>";
+        return s_file->String(id, language).value_or(L"<absent>");
     }
 
-    static HMODULE s_module;
+    static uidriver::DialogTemplate Template(UINT id, WORD language) {
+        std::optional<uidriver::DialogTemplate> dialog = s_file->Dialog(id, language);
+        return dialog ? *dialog : uidriver::DialogTemplate();
+    }
+
+    static uidriver::ResourceFile* s_file;
 };
-HMODULE SetupResources::s_module = nullptr;
+uidriver::ResourceFile* SetupResources::s_file = nullptr;
 
 const std::vector<WORD> kAllThree = {kTraditional, kEnglish, kSimplified};
 const std::vector<WORD> kTraditionalOnly = {kTraditional};
@@ -85,14 +79,14 @@ TEST_F(SetupResources, LanguagesOfEachResource) {
         std::vector<WORD> languages;
     };
     const Case cases[] = {
-        {kDialog, IDD_ABOUTBOX, kTraditionalOnly},
-        {kDialog, IDD_SETUP_DIALOG, kAllThree},
-        {kDialog, IDD_COPY_DIALOG, kAllThree},
-        {kString, 7, kAllThree},
-        {kString, 8, kAllThree},
-        {kGroupIcon, IDR_MAINFRAME, kTraditionalOnly},
+        {kDialogType, IDD_ABOUTBOX, kTraditionalOnly},
+        {kDialogType, IDD_SETUP_DIALOG, kAllThree},
+        {kDialogType, IDD_COPY_DIALOG, kAllThree},
+        {kStringType, 7, kAllThree},
+        {kStringType, 8, kAllThree},
+        {kGroupIconType, IDR_MAINFRAME, kTraditionalOnly},
         {L"AVI", IDR_AVI_COPY, kTraditionalOnly},
-        {kVersion, 1, kTraditionalOnly},
+        {kVersionType, 1, kTraditionalOnly},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Languages(c.type, MAKEINTRESOURCEW(c.name)), c.languages)
@@ -145,114 +139,21 @@ TEST_F(SetupResources, EveryLanguageHasEveryString) {
             EXPECT_NE(text, L"<absent>") << id;
             EXPECT_FALSE(text.empty()) << id << " " << language;
         }
-        EXPECT_EQ(String(112, language), L"") << "ids outside the list are absent";
-        EXPECT_EQ(String(100, language), L"");
+        EXPECT_EQ(String(112, language), L"<absent>") << "ids outside the list are absent";
+        EXPECT_EQ(String(100, language), L"<absent>");
     }
     // The longest piece arrives whole: far more than 256 characters.
     EXPECT_GT(String(IDS_LICENSE1, kEnglish).size(), 600u);
 }
 
-// The fields of a dialog template that the dialogs depend on.
-struct Template {
-    bool extended = false;
-    DWORD style = 0, exStyle = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;
-    std::wstring caption, face;
-    WORD pointSize = 0;
-    struct Control {
-        DWORD style = 0;
-        short x = 0, y = 0, cx = 0, cy = 0;
-        int id = 0;
-        std::wstring windowClass, text;
-    };
-    std::vector<Control> controls;
-};
-
-const WORD* Align(const WORD* p, const BYTE* base) {
-    size_t offset = reinterpret_cast<const BYTE*>(p) - base;
-    return reinterpret_cast<const WORD*>(base + ((offset + 3) & ~size_t(3)));
-}
-
-// A name or ordinal field: 0 (none), 0xFFFF + ordinal, or a string.
-std::wstring ReadSz(const WORD*& p) {
-    if (*p == 0xFFFF) {
-        std::wstring ordinal = L"#" + std::to_wstring(p[1]);
-        p += 2;
-        return ordinal;
-    }
-    std::wstring text(reinterpret_cast<const wchar_t*>(p));
-    p += text.size() + 1;
-    return text;
-}
-
-Template ParseTemplate(const std::vector<BYTE>& data) {
-    Template t;
-    const BYTE* base = data.data();
-    const WORD* p = reinterpret_cast<const WORD*>(base);
-    WORD count = 0;
-    t.extended = p[0] == 1 && p[1] == 0xFFFF;
-    if (t.extended) {
-        auto* dt = reinterpret_cast<const DWORD*>(p + 4);
-        t.exStyle = dt[0];
-        t.style = dt[1];
-        p += 8; // version, signature, help id, extended style, style
-        count = *p++;
-    } else {
-        auto* dt = reinterpret_cast<const DWORD*>(p);
-        t.style = dt[0];
-        t.exStyle = dt[1];
-        p += 4;
-        count = *p++;
-    }
-    t.x = static_cast<short>(*p++);
-    t.y = static_cast<short>(*p++);
-    t.cx = static_cast<short>(*p++);
-    t.cy = static_cast<short>(*p++);
-    ReadSz(p); // menu
-    ReadSz(p); // class
-    t.caption = ReadSz(p);
-    t.pointSize = *p++;
-    if (t.extended)
-        p += 2; // weight, italic and charset
-    t.face = ReadSz(p);
-    for (WORD i = 0; i < count; ++i) {
-        p = Align(p, base);
-        Template::Control c;
-        if (t.extended) {
-            auto* d = reinterpret_cast<const DWORD*>(p);
-            c.style = d[2];
-            p += 6;
-        } else {
-            auto* d = reinterpret_cast<const DWORD*>(p);
-            c.style = d[0];
-            p += 4;
-        }
-        c.x = static_cast<short>(*p++);
-        c.y = static_cast<short>(*p++);
-        c.cx = static_cast<short>(*p++);
-        c.cy = static_cast<short>(*p++);
-        if (t.extended) {
-            c.id = static_cast<int>(*reinterpret_cast<const DWORD*>(p));
-            p += 2;
-        } else {
-            c.id = static_cast<short>(*p++);
-        }
-        c.windowClass = ReadSz(p);
-        c.text = ReadSz(p);
-        p += 1 + *p / 2; // creation data
-        t.controls.push_back(c);
-    }
-    return t;
-}
-
 constexpr DWORD kBase = WS_CHILD | WS_VISIBLE;
-const wchar_t kButton[] = L"#128";
-const wchar_t kEdit[] = L"#129";
-const wchar_t kStatic[] = L"#130";
+const wchar_t kButton[] = L"Button";
+const wchar_t kEdit[] = L"Edit";
+const wchar_t kStatic[] = L"Static";
 
 TEST_F(SetupResources, LicenceDialogGeometryAndStyles) {
     for (WORD language : kAllThree) {
-        Template t = ParseTemplate(Data(kDialog, MAKEINTRESOURCEW(IDD_SETUP_DIALOG), language));
+        uidriver::DialogTemplate t = Template(IDD_SETUP_DIALOG, language);
         bool english = language == kEnglish;
         EXPECT_TRUE(t.extended);
         EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_SETFONT));
@@ -264,33 +165,33 @@ TEST_F(SetupResources, LicenceDialogGeometryAndStyles) {
         EXPECT_EQ(t.caption, L"Setup");
         EXPECT_EQ(t.pointSize, 9);
         EXPECT_EQ(t.face, L"新細明體");
-        ASSERT_EQ(t.controls.size(), 5u);
-        const auto& yes = t.controls[0];
+        ASSERT_EQ(t.items.size(), 5u);
+        const auto& yes = t.items[0];
         EXPECT_EQ(yes.id, IDOK);
-        EXPECT_EQ(yes.windowClass, kButton);
+        EXPECT_EQ(yes.className, kButton);
         EXPECT_EQ(yes.text, english ? L"Yes" : L"是");
         EXPECT_EQ(yes.style, kBase | BS_DEFPUSHBUTTON | WS_TABSTOP);
         EXPECT_EQ(yes.x, english ? 263 : 258);
         EXPECT_EQ(yes.y, 214);
-        const auto& no = t.controls[1];
+        const auto& no = t.items[1];
         EXPECT_EQ(no.id, IDCANCEL);
         EXPECT_EQ(no.text, english ? L"No" : L"否");
         EXPECT_EQ(no.style, kBase | BS_PUSHBUTTON | WS_TABSTOP);
         EXPECT_EQ(no.x, 201);
-        const auto& licence = t.controls[2];
+        const auto& licence = t.items[2];
         EXPECT_EQ(licence.id, IDC_LICENSE);
-        EXPECT_EQ(licence.windowClass, kEdit);
+        EXPECT_EQ(licence.className, kEdit);
         EXPECT_EQ(licence.style, kBase | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_BORDER |
                                      WS_VSCROLL | WS_TABSTOP);
         EXPECT_EQ(licence.cx, english ? 306 : 301);
         EXPECT_EQ(licence.cy, english ? 134 : 128);
         for (int i : {3, 4}) {
-            EXPECT_EQ(t.controls[i].id, -1);
-            EXPECT_EQ(t.controls[i].windowClass, kStatic);
-            EXPECT_EQ(t.controls[i].style, kBase | SS_LEFT | WS_GROUP);
+            EXPECT_EQ(t.items[i].id, 0xFFFF);
+            EXPECT_EQ(t.items[i].className, kStatic);
+            EXPECT_EQ(t.items[i].style, kBase | SS_LEFT | WS_GROUP);
         }
         if (english) {
-            EXPECT_EQ(t.controls[4].text,
+            EXPECT_EQ(t.items[4].text,
                       L"Do you accept all the terms of the preceding license agreement? If "
                       L"so,click on the Yes push button. If you select No,Setup will close.");
         }
@@ -300,17 +201,17 @@ TEST_F(SetupResources, LicenceDialogGeometryAndStyles) {
 TEST_F(SetupResources, CopyDialogHasNoButtonAndNoCloseBox) {
     const wchar_t* captions[] = {L"文件複製", L"Copy File", L"文件复制"};
     for (int i = 0; i < 3; ++i) {
-        Template t = ParseTemplate(Data(kDialog, MAKEINTRESOURCEW(IDD_COPY_DIALOG), kAllThree[i]));
+        uidriver::DialogTemplate t = Template(IDD_COPY_DIALOG, kAllThree[i]);
         EXPECT_FALSE(t.extended);
         EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT));
         EXPECT_EQ(t.cx, 193);
         EXPECT_EQ(t.cy, 61);
         EXPECT_EQ(t.caption, captions[i]);
-        ASSERT_EQ(t.controls.size(), 2u);
-        EXPECT_EQ(t.controls[0].windowClass, kStatic);
-        const auto& animation = t.controls[1];
+        ASSERT_EQ(t.items.size(), 2u);
+        EXPECT_EQ(t.items[0].className, kStatic);
+        const auto& animation = t.items[1];
         EXPECT_EQ(animation.id, IDC_ANIMATE);
-        EXPECT_EQ(_wcsicmp(animation.windowClass.c_str(), L"SysAnimate32"), 0);
+        EXPECT_EQ(_wcsicmp(animation.className.c_str(), L"SysAnimate32"), 0);
         EXPECT_EQ(animation.style, kBase | 0x0001 | 0x0002 | 0x0004); // centre, transparent, play
         EXPECT_EQ(animation.x, 7);
         EXPECT_EQ(animation.y, 23);
@@ -320,21 +221,21 @@ TEST_F(SetupResources, CopyDialogHasNoButtonAndNoCloseBox) {
 }
 
 TEST_F(SetupResources, AboutBox) {
-    Template t = ParseTemplate(Data(kDialog, MAKEINTRESOURCEW(IDD_ABOUTBOX), kTraditional));
+    uidriver::DialogTemplate t = Template(IDD_ABOUTBOX, kTraditional);
     EXPECT_EQ(t.caption, L"關於 Setup");
     EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
     EXPECT_EQ(t.cx, 235);
     EXPECT_EQ(t.cy, 55);
-    ASSERT_EQ(t.controls.size(), 4u);
-    EXPECT_EQ(t.controls[0].style, kBase | SS_ICON);
-    EXPECT_EQ(t.controls[0].text, L"#128");
-    EXPECT_EQ(t.controls[1].text, L"Setup Version 1.0");
-    EXPECT_EQ(t.controls[3].id, IDOK);
-    EXPECT_EQ(t.controls[3].text, L"確定");
+    ASSERT_EQ(t.items.size(), 4u);
+    EXPECT_EQ(t.items[0].style, kBase | SS_ICON);
+    EXPECT_EQ(t.items[0].textOrdinal, std::optional<WORD>(IDR_MAINFRAME));
+    EXPECT_EQ(t.items[1].text, L"Setup Version 1.0");
+    EXPECT_EQ(t.items[3].id, IDOK);
+    EXPECT_EQ(t.items[3].text, L"確定");
 }
 
 TEST_F(SetupResources, IconImages) {
-    std::vector<BYTE> group = Data(kGroupIcon, MAKEINTRESOURCEW(IDR_MAINFRAME), kTraditional);
+    std::vector<BYTE> group = Data(kGroupIconType, MAKEINTRESOURCEW(IDR_MAINFRAME), kTraditional);
     ASSERT_GE(group.size(), 6u + 2 * 14);
     ASSERT_EQ(*reinterpret_cast<const WORD*>(&group[4]), 2);
     struct Expected {
@@ -350,7 +251,7 @@ TEST_F(SetupResources, IconImages) {
         EXPECT_EQ(*reinterpret_cast<const WORD*>(entry + 6), 4); // bits per pixel
         EXPECT_EQ(*reinterpret_cast<const DWORD*>(entry + 8), expected[i].bytes);
         WORD imageId = *reinterpret_cast<const WORD*>(entry + 12);
-        std::vector<BYTE> image = Data(kIcon, MAKEINTRESOURCEW(imageId), kTraditional);
+        std::vector<BYTE> image = Data(kIconType, MAKEINTRESOURCEW(imageId), kTraditional);
         EXPECT_EQ(image.size(), expected[i].bytes);
         auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(image.data());
         EXPECT_EQ(header->biWidth, expected[i].size);
@@ -408,7 +309,7 @@ TEST_F(SetupResources, ClipHeaders) {
 }
 
 TEST_F(SetupResources, VersionInformation) {
-    std::vector<BYTE> version = Data(kVersion, MAKEINTRESOURCEW(1), kTraditional);
+    std::vector<BYTE> version = Data(kVersionType, MAKEINTRESOURCEW(1), kTraditional);
     ASSERT_FALSE(version.empty());
     UINT length = 0;
     VS_FIXEDFILEINFO* fixed = nullptr;
@@ -473,11 +374,7 @@ std::vector<std::string> ImportedDlls(const std::wstring& path) {
 }
 
 TEST_F(SetupResources, ImportsOnlyDllsTheSystemAlwaysTakesFromItsOwnFolder) {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    folder.resize(folder.find_last_of(L'\\'));
-    std::vector<std::string> imports = ImportedDlls(folder + L"\\Setup.exe");
+    std::vector<std::string> imports = ImportedDlls(SetupExePath());
     ASSERT_FALSE(imports.empty());
     const std::vector<std::string> knownDlls = {"advapi32.dll", "gdi32.dll",   "kernel32.dll",
                                                 "msvcrt.dll",   "shell32.dll", "user32.dll",

@@ -1,9 +1,8 @@
 // inspect_product.exe <root>
-// Prints what Setup changed in a product staged with the defaults below <root>: for each
-// payload row whether the destination holds the payload ("replaced"), the installed copy
-// ("unchanged") or nothing ("missing"), and whether the payload file is still in the setup
-// folder; whether the setup folder and Setup.exe remain; and the application-list file from
-// offset 16 on, followed by what now stands after the original entries.
+// Shows the demo's user what Setup did to the product staged below <root>:
+// each installed file now holding the new build, the old one, or nothing; the
+// payload files, Setup.exe and its folder still there or gone; and modlist.ini
+// with the entries Setup added.
 #include "Staging.h"
 
 #include <cstdio>
