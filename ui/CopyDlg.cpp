@@ -8,7 +8,18 @@ constexpr UINT kAnimateOpenA = 0x464; // ACM_OPENA
 
 INT_PTR CCopyDlg::DoModal() {
     AfxInitCommonControls();
+    m_clipOpened = false;
     return CDialog::DoModal();
+}
+
+bool CCopyDlg::ShowWithClip() {
+    if (!m_hWnd || !m_clipOpened)
+        return false;
+    if (!::IsWindowVisible(m_hWnd))
+        ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+    // The work blocks this thread: paint now what would otherwise wait for it.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return true;
 }
 
 void CCopyDlg::DoDataExchange(CDataExchange* pDX) {
@@ -28,6 +39,7 @@ void CCopyDlg::OnTimer(UINT_PTR idEvent) {
     if (idEvent == kOpenClipTimer) {
         KillTimer(kOpenClipTimer);
         m_animate.SendMessage(kAnimateOpenA, 0, IDR_AVI_COPY);
+        m_clipOpened = true;
     }
     CDialog::OnTimer(idEvent);
 }

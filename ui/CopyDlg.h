@@ -12,6 +12,11 @@ public:
     // when this window is needed, not at every start of Setup.
     INT_PTR DoModal() override;
 
+    // Whether the window is on the screen, painted, with its clip opened: the
+    // work may start. Shows the window first if the dialog manager has not yet
+    // (it would only once its queue ran empty, which a busy machine delays).
+    bool ShowWithClip();
+
     static constexpr UINT_PTR kOpenClipTimer = 101;
     static constexpr UINT kOpenClipDelayMs = 100;
 
@@ -21,4 +26,5 @@ protected:
     void OnTimer(UINT_PTR idEvent) override;
 
     CAnimateCtrl m_animate;
+    bool m_clipOpened = false;
 };

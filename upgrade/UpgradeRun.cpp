@@ -114,7 +114,9 @@ void CSetupDlg::WaitForProgramsToEnd() {
 }
 
 void CSetupDlg::OnTimer(UINT_PTR idEvent) {
-    if (idEvent == kWorkTimer) {
+    // The work starts only once the copy window shows its clip; until then
+    // the timer keeps firing.
+    if (idEvent == kWorkTimer && m_copyDlg.ShowWithClip()) {
         KillTimer(kWorkTimer);
         WaitForProgramsToEnd();
 

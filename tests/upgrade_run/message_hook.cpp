@@ -10,9 +10,13 @@
 // sent message, before the window procedure runs) or "ret" (a sent message, after it);
 // animation: 1 when the window has a child with identifier 1002 (the progress dialog, once its
 // controls exist), else 0; result: what the window procedure returned, for "ret" lines, else "-".
+//
+// QUILLO_UPGRADE_RUN_HOOK_SLOW_MS, when set, makes the progress dialog's initialisation take that
+// many milliseconds longer, as on a slow or busy machine.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -21,6 +25,14 @@ constexpr UINT kAnimateOpenA = WM_USER + 100;
 constexpr UINT kAnimateOpenW = WM_USER + 103;
 
 HANDLE gLog = INVALID_HANDLE_VALUE;
+DWORD gSlowMs = 0;
+
+void ReadSlowness() {
+    char text[16] = {};
+    DWORD length = GetEnvironmentVariableA("QUILLO_UPGRADE_RUN_HOOK_SLOW_MS", text, sizeof text);
+    if (length > 0 && length < sizeof text)
+        gSlowMs = static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+}
 
 void OpenLog() {
     char path[MAX_PATH] = {};
@@ -36,12 +48,13 @@ bool IsAnimationMessage(UINT message) {
     return message >= kAnimateOpenA && message <= kAnimateOpenW;
 }
 
-// The messages the tests reason about: creation, the dialog's initialisation, timers, the clip
-// messages, and WM_NULL, which the tests post as a marker to learn that earlier posted messages
+// The messages the tests reason about: creation, the dialog's initialisation, showing, timers,
+// the clip messages, and WM_NULL, which the tests post as a marker to learn that earlier posted messages
 // have been handled.
 bool IsOfInterest(UINT message) {
     return message == WM_NULL || message == WM_CREATE || message == WM_DESTROY ||
-           message == WM_INITDIALOG || message == WM_TIMER || IsAnimationMessage(message);
+           message == WM_INITDIALOG || message == WM_SHOWWINDOW || message == WM_TIMER ||
+           IsAnimationMessage(message);
 }
 
 void Record(const char* kind, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -81,6 +94,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     if (code == HC_ACTION) {
         const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
         Record("call", sent->hwnd, sent->message, sent->wParam, sent->lParam, nullptr);
+        if (sent->message == WM_INITDIALOG && gSlowMs > 0 && GetDlgItem(sent->hwnd, kAnimationId))
+            Sleep(gSlowMs);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -95,8 +110,10 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH)
+    if (reason == DLL_PROCESS_ATTACH) {
         OpenLog();
+        ReadSlowness();
+    }
     else if (reason == DLL_PROCESS_DETACH && gLog != INVALID_HANDLE_VALUE)
         CloseHandle(gLog);
     return TRUE;

@@ -273,6 +273,8 @@ HWND UpgradeRunTest::OpenLicenceDialog() {
     uidriver::StartOptions options;
     options.workingDirectory = uidriver::Widen(m_product.setupFolder);
     options.environment.push_back({uidriver::Widen(kHookLogVariable), uidriver::Widen(m_hookLog)});
+    options.environment.insert(options.environment.end(), m_setupEnvironment.begin(),
+                               m_setupEnvironment.end());
     m_setup = uidriver::Process::Start(uidriver::Widen(m_product.setupExe), L"upgrade", options);
     if (!m_setup.Started()) {
         ADD_FAILURE() << "cannot start " << m_product.setupExe << ": error "

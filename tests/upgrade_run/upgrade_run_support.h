@@ -176,6 +176,8 @@ protected:
     uidriver::Process m_productProgram;
     std::vector<uidriver::Process> m_holders;
     uidriver::Process m_setup;
+    // Further variables for Setup's environment.
+    std::vector<uidriver::EnvironmentVariable> m_setupEnvironment;
     MessageHooks m_hooks;
 };
 
