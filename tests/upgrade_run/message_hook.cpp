@@ -49,8 +49,8 @@ bool IsAnimationMessage(UINT message) {
 }
 
 // The messages the tests reason about: creation, the dialog's initialisation, showing, timers,
-// the clip messages, and WM_NULL, which the tests post as a marker to learn that earlier posted messages
-// have been handled.
+// the clip messages, and WM_NULL, which the tests post as a marker to learn that earlier posted
+// messages have been handled.
 bool IsOfInterest(UINT message) {
     return message == WM_NULL || message == WM_CREATE || message == WM_DESTROY ||
            message == WM_INITDIALOG || message == WM_SHOWWINDOW || message == WM_TIMER ||
@@ -113,8 +113,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         OpenLog();
         ReadSlowness();
-    }
-    else if (reason == DLL_PROCESS_DETACH && gLog != INVALID_HANDLE_VALUE)
+    } else if (reason == DLL_PROCESS_DETACH && gLog != INVALID_HANDLE_VALUE)
         CloseHandle(gLog);
     return TRUE;
 }
