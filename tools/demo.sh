@@ -45,11 +45,19 @@ fi
 echo "Preparing a Wine prefix in $WINEPREFIX ..."
 wineboot -i >/dev/null 2>&1
 wineserver -w
-# The dialogs name the Ming face 新細明體 of Chinese Windows, and Wine's captions
-# use the Chinese system faces; AR PL UMing is their nearest free counterpart,
-# with Latin letters too.
-for face in 新細明體 細明體 PMingLiU MingLiU SimSun NSimSun 宋体 新宋体; do
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'AR PL UMing TW' /f >/dev/null 2>&1
+# The dialogs name the Ming face 新細明體 of Chinese Windows. Under Chinese,
+# Wine's captions and message boxes ask for Tahoma (MS Shell Dlg) in the Chinese
+# character set and land on its system faces; AR PL UMing stands in for them
+# all. Its Latin letters are much wider than 新細明體's, though: English text
+# would wrap into more lines than the statics hold. Under English, Liberation
+# Sans (Arial's metrics) stands in for 新細明體 and for Tahoma instead.
+faces=(新細明體 細明體 PMingLiU MingLiU SimSun NSimSun 宋体 新宋体)
+case "$LC_ALL" in
+    zh_*) stand_in='AR PL UMing TW' ;;
+    *) stand_in='Liberation Sans'; faces+=(Tahoma) ;;
+esac
+for face in "${faces[@]}"; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "$stand_in" /f >/dev/null 2>&1
 done
 if [ "$headless" = 1 ]; then
     # No window manager under Xvfb: let Wine draw the window frames itself,
