@@ -59,6 +59,9 @@ esac
 for face in "${faces[@]}"; do
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "$stand_in" /f >/dev/null 2>&1
 done
+# Wine draws the glyphs of the caption buttons with its own Marlett, which
+# this Wine does not find in its data folder: put it in the prefix's Fonts.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 if [ "$headless" = 1 ]; then
     # No window manager under Xvfb: let Wine draw the window frames itself,
     # so that screenshots show the captions.
