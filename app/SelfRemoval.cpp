@@ -1,20 +1,24 @@
-// Removing Setup.exe and its folder after the run: the installer starts a
-// temporary copy of itself, which waits until the installer has ended, then
-// deletes it and removes the setup folder. The copy's own file is deleted by
-// the system when the copy ends, since it was opened with delete-on-close.
+// Removing Setup.exe and its folder after the run: the installer starts a temporary copy of
+// itself, which waits until the installer has ended, then deletes it and removes the setup
+// folder. The copy's own file is deleted by the system when the copy ends, since it was opened
+// with delete-on-close.
+//
+// The copy lives in the user's temporary folder, whose path the system's 8-bit code page may not
+// spell (a user name in another script): the copy's own steps use the wide functions. The path
+// of Setup.exe reaches the copy as an 8-bit argument, and is one the 8-bit functions take.
 #include "app/SetupApp.h"
 
 #include "app/CleanupCommandLine.h"
-#include "app/SetupFolder.h"
+#include "app/ModulePath.h"
 #include "framework/Handles.h"
+#include "upgrade/FileOps.h"
 
 #include <cstdint>
 #include <cstdlib>
-#include <vector>
+#include <string>
 
 namespace {
 constexpr int kDeleteAttempts = 20;
-constexpr DWORD kDeleteRetryMs = 250;
 
 // The handle value of argument 1: decimal digits with an optional sign, nothing else.
 bool ParseHandleValue(const char* text, long* value) {
@@ -34,8 +38,8 @@ bool ParseHandleValue(const char* text, long* value) {
     return end && *end == '\0';
 }
 
-// Waits until the process behind `handle` has ended. False when `handle` is
-// not a handle to another process, or the wait fails.
+// Waits until the process behind `handle` has ended. False when `handle` is not a handle to
+// another process, or the wait fails.
 bool WaitOutProcess(HANDLE handle) {
     DWORD processId = ::GetProcessId(handle);
     if (processId == 0 || processId == ::GetCurrentProcessId())
@@ -46,65 +50,83 @@ bool WaitOutProcess(HANDLE handle) {
     return ::GetExitCodeProcess(handle, &exitCode) && exitCode != STILL_ACTIVE;
 }
 
-// The executable may still be mapped for a moment after its process ended.
-void DeleteWithRetries(const char* path) {
-    for (int attempt = 1; attempt <= kDeleteAttempts; ++attempt) {
-        if (::DeleteFileA(path))
-            return;
-        DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return;
-        ::Sleep(kDeleteRetryMs);
-    }
+std::wstring Widen(const std::string& text, UINT codePage) {
+    int length =
+        ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                              length);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& text) {
+    int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
+                              length, nullptr, nullptr);
+    return bytes;
+}
+
+// The temporary folder in a form GetTempFileName takes: as the system gives it, or its short
+// form when that is too long. Empty when neither fits.
+std::wstring TemporaryFolder() {
+    std::wstring folder(::GetTempPathW(0, nullptr), L'\0');
+    folder.resize(::GetTempPathW(static_cast<DWORD>(folder.size()), &folder[0]));
+    if (folder.empty() || folder.size() <= kLongestTemporaryFolder)
+        return folder;
+    std::wstring shortFolder(::GetShortPathNameW(folder.c_str(), nullptr, 0), L'\0');
+    shortFolder.resize(::GetShortPathNameW(folder.c_str(), &shortFolder[0],
+                                           static_cast<DWORD>(shortFolder.size())));
+    return shortFolder.size() <= kLongestTemporaryFolder ? shortFolder : std::wstring();
 }
 } // namespace
 
 void CSetupApp::StartSelfRemoval() {
     CString modulePath = OwnModulePath();
-    if (modulePath.IsEmpty())
+    std::wstring temporaryFolder = TemporaryFolder();
+    wchar_t temporaryCopy[MAX_PATH] = {};
+    if (modulePath.IsEmpty() || temporaryFolder.empty() ||
+        !::GetTempFileNameW(temporaryFolder.c_str(), L"Del", 0, temporaryCopy))
         return;
-    char temporaryFolder[MAX_PATH] = {};
-    DWORD length = ::GetTempPathA(MAX_PATH, temporaryFolder);
-    if (length == 0 || length >= MAX_PATH)
+    if (!::CopyFileW(Widen(modulePath.Str(), CP_ACP).c_str(), temporaryCopy, FALSE)) {
+        ::DeleteFileW(temporaryCopy);
         return;
-    char temporaryCopy[MAX_PATH] = {};
-    if (!::GetTempFileNameA(temporaryFolder, "Del", 0, temporaryCopy))
-        return;
-    ::CopyFileA(modulePath, temporaryCopy, FALSE);
-
-    FileHandle copyFile(::CreateFileA(temporaryCopy, 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    }
+    // From here on, closing this handle deletes the copy unless the copy runs from it.
+    FileHandle copyFile(::CreateFileW(temporaryCopy, 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    // Besides waiting on it, the copy asks the handle which process it names,
-    // so that it acts only on a real installer process.
-    ProcessHandle self(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE,
-                                     ::GetCurrentProcessId()));
+    // Besides waiting on it, the copy asks the handle which process it names, so that it acts
+    // only on a real installer process.
+    KernelHandle self(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE,
+                                    ::GetCurrentProcessId()));
     if (!copyFile || !self) {
-        ::DeleteFileA(temporaryCopy);
+        ::DeleteFileW(temporaryCopy);
         return;
     }
 
-    // Both paths are quoted, so blanks reach the copy whole; the line is as
-    // long as it needs to be.
-    std::string commandLine = BuildCleanupCommandLine(
-        temporaryCopy, static_cast<long>(reinterpret_cast<intptr_t>(self.Get())), modulePath.Str());
+    // Both paths are quoted, so blanks reach the copy whole; the line is as long as it needs to
+    // be. It is built in UTF-8, where quotes and backslashes are never part of another character.
+    std::string line = BuildCleanupCommandLine(
+        Utf8(temporaryCopy), static_cast<long>(reinterpret_cast<intptr_t>(self.Get())),
+        Utf8(Widen(modulePath.Str(), CP_ACP)));
+    std::wstring commandLine = Widen(line, CP_UTF8);
     if (commandLine.empty())
         return;
-    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back('\0');
 
-    STARTUPINFOA startup;
+    STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    // The copy runs in the temporary folder: a process whose current folder
-    // is the setup folder would keep that folder from being removed.
-    if (::CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                         temporaryFolder, &startup, &info)) {
+    // The copy runs in the temporary folder: a process whose current folder is the setup folder
+    // would keep that folder from being removed.
+    if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                         temporaryFolder.c_str(), &startup, &info)) {
         ::CloseHandle(info.hThread);
         ::CloseHandle(info.hProcess);
     }
-    self.Reset();
-    copyFile.Reset();
 }
 
 void CSetupApp::RunCleanupMode() {
@@ -114,15 +136,15 @@ void CSetupApp::RunCleanupMode() {
     if (!ParseHandleValue(__argv[1], &value))
         return;
     HANDLE installer = reinterpret_cast<HANDLE>(static_cast<intptr_t>(value));
-    bool waitedOut = WaitOutProcess(installer);
-    if (!waitedOut)
+    if (!WaitOutProcess(installer))
         return;
     ::CloseHandle(installer);
 
-    const char* setupExe = __argv[2];
-    CString folder = SetupFolderOf(setupExe);
-    if (folder.IsEmpty())
+    CString setupExe = __argv[2];
+    CString folder = FolderOf(setupExe);
+    if (folder.IsEmpty() || !FitsFileFunctions(setupExe))
         return;
-    DeleteWithRetries(setupExe);
+    // The executable may still be mapped for a moment after its process ended.
+    DeleteWithRetries(setupExe, kDeleteAttempts);
     ::RemoveDirectoryA(folder);
 }

@@ -13,6 +13,8 @@ private:
     void StartSelfRemoval();
     // The temporary copy's work: wait for the installer to end, then remove it and its folder.
     void RunCleanupMode();
+    // Installer mode: the licence dialog and the upgrade, or the end of one cut short.
+    void RunInstallerMode();
 };
 
 extern CSetupApp theApp;

@@ -70,7 +70,5 @@ struct ModuleTraits {
 };
 
 using FileHandle = UniqueHandle<FileHandleTraits>;
-using ProcessHandle = UniqueHandle<KernelHandleTraits>;
-using ThreadHandle = UniqueHandle<KernelHandleTraits>;
+using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
-using ModuleHandle = UniqueHandle<ModuleTraits>;

@@ -2,148 +2,120 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
 
+using Kind = FileProbe::Kind;
+using R = RowOutcome;
+
 const long long kTime = 1700000000; // a modification time in whole seconds
 
-struct RuleCase {
+FileProbe File(long long mtime, unsigned long long size = 100, bool readOnly = false) {
+    FileProbe probe;
+    probe.kind = Kind::File;
+    probe.mtime = mtime;
+    probe.size = size;
+    probe.readOnly = readOnly;
+    return probe;
+}
+
+FileProbe Of(Kind kind) {
+    FileProbe probe;
+    probe.kind = kind;
+    return probe;
+}
+
+struct RowCase {
     const char* name;
     int rule;
-    bool sourceRead;
-    long long sourceTime;
-    bool destinationRead;
-    long long destinationTime;
-    bool copies;
+    bool onlyWhenInstalled;
+    bool pathsFit;
+    FileProbe source;
+    FileProbe destination;
+    FileProbe folder;
+    RowOutcome outcome;
 };
 
-class RuleCopiesTest : public testing::TestWithParam<RuleCase> {};
-
-TEST_P(RuleCopiesTest, DecidesAsExpected) {
-    const RuleCase& c = GetParam();
-    EXPECT_EQ(c.copies,
-              RuleCopies(c.rule, c.sourceRead, c.sourceTime, c.destinationRead, c.destinationTime));
+void PrintTo(const RowCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-const RuleCase kRuleCases[] = {
-    // Rules 3 and 4: newer or missing destination.
-    {"Rule4SourceOlderBySecond", 4, true, kTime - 1, true, kTime, false},
-    {"Rule4SameSecond", 4, true, kTime, true, kTime, false},
-    {"Rule4SourceNewerBySecond", 4, true, kTime + 1, true, kTime, true},
-    {"Rule4DestinationUnreadable", 4, true, kTime, false, 0, true},
-    {"Rule4SourceUnreadable", 4, false, 0, true, kTime, false},
-    {"Rule4BothUnreadable", 4, false, 0, false, 0, true},
-    {"Rule3SourceOlderBySecond", 3, true, kTime - 1, true, kTime, false},
-    {"Rule3SameSecond", 3, true, kTime, true, kTime, false},
-    {"Rule3SourceNewerBySecond", 3, true, kTime + 1, true, kTime, true},
-    {"Rule3DestinationUnreadable", 3, true, kTime, false, 0, true},
-    {"Rule3SourceUnreadable", 3, false, 0, true, kTime, false},
-    // Rule 1: always, even over a newer destination.
-    {"Rule1SourceOlderBySecond", 1, true, kTime - 1, true, kTime, true},
-    {"Rule1SameSecond", 1, true, kTime, true, kTime, true},
-    {"Rule1SourceNewerBySecond", 1, true, kTime + 1, true, kTime, true},
-    {"Rule1DestinationUnreadable", 1, true, kTime, false, 0, true},
-    {"Rule1SourceUnreadable", 1, false, 0, true, kTime, true},
-    // Any other rule: never.
-    {"Rule0SourceNewer", 0, true, kTime + 1, true, kTime, false},
-    {"Rule0DestinationUnreadable", 0, true, kTime, false, 0, false},
-    {"Rule2SourceNewer", 2, true, kTime + 1, true, kTime, false},
-    {"Rule2DestinationUnreadable", 2, true, kTime, false, 0, false},
-    {"Rule5SourceNewer", 5, true, kTime + 1, true, kTime, false},
-    {"Rule5DestinationUnreadable", 5, true, kTime, false, 0, false},
-    {"RuleMinusOneSourceNewer", -1, true, kTime + 1, true, kTime, false},
+const FileProbe kFolder = Of(Kind::Folder);
+const FileProbe kAbsent = Of(Kind::Absent);
+const FileProbe kUnreadable = Of(Kind::Unreadable);
+
+const RowCase kRowCases[] = {
+    // Rules 3 and 4: newer in whole seconds, or missing.
+    {"Rule4SourceNewerBySecond", 4, false, true, File(kTime + 1), File(kTime), kFolder,
+     R::Replaced},
+    {"Rule4SameSecond", 4, false, true, File(kTime), File(kTime), kFolder, R::SkippedNotNewer},
+    {"Rule4SourceOlder", 4, false, true, File(kTime - 1), File(kTime), kFolder, R::SkippedNotNewer},
+    {"Rule3SourceNewer", 3, false, true, File(kTime + 1), File(kTime), kFolder, R::Replaced},
+    {"Rule3SourceOlder", 3, false, true, File(kTime - 1), File(kTime), kFolder, R::SkippedNotNewer},
+    {"Rule4DestinationMissing", 4, false, true, File(kTime), kAbsent, kFolder, R::Added},
+    {"Rule4DestinationFolderAbsent", 4, false, true, File(kTime), kAbsent, kAbsent,
+     R::SkippedFolderAbsent},
+    // Rule 1 always copies; any other code examines nothing.
+    {"Rule1OverNewer", 1, false, true, File(kTime - 1), File(kTime), kFolder, R::Replaced},
+    {"Rule1AddsMissing", 1, false, true, File(kTime), kAbsent, kFolder, R::Added},
+    {"Rule0", 0, false, true, File(kTime + 1), File(kTime), kFolder, R::SkippedNotNewer},
+    {"Rule2", 2, false, true, File(kTime + 1), kAbsent, kFolder, R::SkippedNotNewer},
+    {"Rule5EvenWithoutSource", 5, false, true, kAbsent, File(kTime), kFolder, R::SkippedNotNewer},
+    // Only-when-installed rows are never added.
+    {"OptionalInstalledNewer", 4, true, true, File(kTime + 1), File(kTime), kFolder, R::Replaced},
+    {"OptionalMissing", 4, true, true, File(kTime + 1), kAbsent, kFolder, R::SkippedNotInstalled},
+    {"OptionalMissingNoSource", 4, true, true, kAbsent, kAbsent, kFolder, R::SkippedNotInstalled},
+    {"OptionalIsAFolder", 4, true, true, File(kTime + 1), kFolder, kFolder, R::SkippedNotInstalled},
+    {"OptionalUnreadable", 4, true, true, File(kTime + 1), kUnreadable, kFolder,
+     R::FailedUnreadable},
+    // The payload file.
+    {"SourceMissing", 4, false, true, kAbsent, File(kTime), kFolder, R::FailedSourceMissing},
+    {"SourceMissingDestinationNewer", 4, false, true, kAbsent, File(kTime + 9), kFolder,
+     R::FailedSourceMissing},
+    {"SourceIsAFolder", 4, false, true, kFolder, File(kTime), kFolder, R::FailedSourceMissing},
+    {"SourceEmpty", 4, false, true, File(kTime + 1, 0), File(kTime), kFolder,
+     R::FailedSourceDamaged},
+    {"SourceEmptyDestinationMissing", 4, false, true, File(kTime + 1, 0), kAbsent, kFolder,
+     R::FailedSourceDamaged},
+    // What "absent" means: the system says so; any other error fails.
+    {"DestinationUnreadable", 4, false, true, File(kTime + 1), kUnreadable, kFolder,
+     R::FailedUnreadable},
+    {"DestinationIsAFolder", 4, false, true, File(kTime + 1), kFolder, kFolder,
+     R::FailedUnreadable},
+    {"FolderUnreadable", 4, false, true, File(kTime + 1), kAbsent, kUnreadable,
+     R::FailedUnreadable},
+    {"FolderIsAFile", 4, false, true, File(kTime + 1), kAbsent, File(kTime), R::FailedUnreadable},
+    {"ReadOnlyDestination", 4, false, true, File(kTime + 1), File(kTime, 100, true), kFolder,
+     R::FailedReplace},
+    {"ReadOnlyDestinationNotNewer", 4, false, true, File(kTime), File(kTime, 100, true), kFolder,
+     R::SkippedNotNewer},
+    {"PathsTooLong", 4, false, false, File(kTime + 1), File(kTime), kFolder, R::FailedPathTooLong},
+    {"PathsTooLongOptional", 4, true, false, File(kTime + 1), kAbsent, kFolder,
+     R::FailedPathTooLong},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, RuleCopiesTest, testing::ValuesIn(kRuleCases),
-                         [](const testing::TestParamInfo<RuleCase>& info) {
+class DecideRowTest : public testing::TestWithParam<RowCase> {};
+
+TEST_P(DecideRowTest, DecidesAsExpected) {
+    const RowCase& c = GetParam();
+    EXPECT_EQ(c.outcome, DecideRow(c.rule, c.onlyWhenInstalled, c.pathsFit, c.source, c.destination,
+                                   c.folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DecideRowTest, testing::ValuesIn(kRowCases),
+                         [](const testing::TestParamInfo<RowCase>& info) {
                              return std::string(info.param.name);
                          });
 
-TEST(PayloadRowsTest, NineRowsInTableOrder) {
-    const PayloadRow expected[] = {
-        {"\\qdlg.dll", "\\tindict\\qdlg.dll", false},
-        {"\\QuilloRes.dll", "\\QuilloRes.dll", false},
-        {"\\lexview.exe", "\\tindict\\lexview.exe", false},
-        {"\\QuVoiceS.dll", "\\QuilloSA\\QuilloTTS\\QuVoiceS.dll", false},
-        {"\\QuVoiceT.dll", "\\QuilloSA\\QuilloTTS\\QuVoiceT.dll", false},
-        {"\\Zxlook.exe", "\\tindict\\Zxlook.exe", false},
-        {"\\Aux001.dll", "\\tindict\\Aux001.dll", false},
-        {"\\Qutrans.dll", "\\QuilloMT\\Qutrans.dll", true},
-        {"\\QuilloSA.dll", "\\QuilloSA\\QuilloSA.dll", true},
-    };
-    ASSERT_EQ(9, kPayloadRowCount);
-    ASSERT_EQ(9u, sizeof(kPayloadRows) / sizeof(kPayloadRows[0]));
-    for (int row = 0; row < kPayloadRowCount; ++row) {
-        SCOPED_TRACE("row " + std::to_string(row + 1));
-        EXPECT_STREQ(expected[row].source, kPayloadRows[row].source);
-        EXPECT_STREQ(expected[row].destination, kPayloadRows[row].destination);
-        EXPECT_EQ(expected[row].onlyWhenInstalled, kPayloadRows[row].onlyWhenInstalled);
-    }
-}
-
-TEST(PayloadRowsTest, EveryPathBeginsWithBackslash) {
-    for (const PayloadRow& row : kPayloadRows) {
-        EXPECT_EQ('\\', row.source[0]) << row.source;
-        EXPECT_EQ('\\', row.destination[0]) << row.destination;
-    }
-}
-
-TEST(PayloadRowsTest, RowsAreCopiedWithRuleFour) {
-    EXPECT_EQ(4, kPayloadRule);
-}
-
-// Lead bytes of the Big5 and GBK code pages.
-bool IsBig5LeadByte(unsigned char c) {
-    return c >= 0x81 && c <= 0xFE;
-}
-
-struct FolderCase {
-    const char* name;
-    std::string path;
-    bool doubleByteCodePage;
-    std::string folder;
-};
-
-class FolderOfPathTest : public testing::TestWithParam<FolderCase> {};
-
-TEST_P(FolderOfPathTest, CutsAtLastSeparator) {
-    const FolderCase& c = GetParam();
-    EXPECT_EQ(c.folder, FolderOfPath(c.path, c.doubleByteCodePage ? IsBig5LeadByte : nullptr));
-}
-
-const FolderCase kFolderCases[] = {
-    {"SetupInFolder", "C:\\a\\Setup.exe", false, "C:\\a"},
-    {"RenamedFile", "C:\\Down loads\\Quillo Upgrade (1).exe", false, "C:\\Down loads"},
-    {"ForwardSlash", "C:/a/b/Setup.exe", false, "C:/a/b"},
-    {"MixedSeparators", "C:\\a/b\\Setup.exe", false, "C:\\a/b"},
-    {"NoSeparator", "Setup.exe", false, ""},
-    {"EmptyPath", "", false, ""},
-    {"TrailingSeparator", "C:\\a\\b\\", false, "C:\\a\\b"},
-    {"RootOfDrive", "C:\\Setup.exe", false, "C:"},
-    {"UncPath", "\\\\server\\share\\Setup.exe", false, "\\\\server\\share"},
-    // Big5 0xB3 0x5C ends with a byte that looks like a backslash.
-    {"DbcsTrailByteInFolderName", "C:\\\xB3\x5C\\Setup.exe", true, "C:\\\xB3\x5C"},
-    {"DbcsTrailByteInFileName", "C:\\a\\\xB3\x5CSetup.exe", true, "C:\\a"},
-    {"DbcsTrailByteAtEnd", "C:\\a\\\xB3\x5C", true, "C:\\a"},
-    {"DbcsLeadLikeTrailThenSeparator", "C:\\a\xB3\xB3\\Setup.exe", true, "C:\\a\xB3\xB3"},
-    {"DbcsLoneLeadByteAtEnd", "C:\\a\\b\xB3", true, "C:\\a"},
-    {"SingleByteCodePageTakesEveryBackslash", "C:\\a\\\xB3\x5CSetup.exe", false, "C:\\a\\\xB3"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Table, FolderOfPathTest, testing::ValuesIn(kFolderCases),
-                         [](const testing::TestParamInfo<FolderCase>& info) {
-                             return std::string(info.param.name);
-                         });
-
-TEST(RowOutcomeNameTest, NamesEveryOutcome) {
-    EXPECT_STREQ("Replaced", RowOutcomeName(RowOutcome::Replaced));
-    EXPECT_STREQ("SkippedNotNewer", RowOutcomeName(RowOutcome::SkippedNotNewer));
-    EXPECT_STREQ("SkippedNotInstalled", RowOutcomeName(RowOutcome::SkippedNotInstalled));
-    EXPECT_STREQ("SkippedFolderAbsent", RowOutcomeName(RowOutcome::SkippedFolderAbsent));
-    EXPECT_STREQ("FailedSourceMissing", RowOutcomeName(RowOutcome::FailedSourceMissing));
-    EXPECT_STREQ("FailedReplace", RowOutcomeName(RowOutcome::FailedReplace));
-    EXPECT_STREQ("SkippedNoInstallBase", RowOutcomeName(RowOutcome::SkippedNoInstallBase));
+TEST(IsFailureTest, FailuresAreTheFailedOutcomes) {
+    for (RowOutcome outcome : {R::Replaced, R::Added, R::SkippedNotNewer, R::SkippedNotInstalled,
+                               R::SkippedFolderAbsent})
+        EXPECT_FALSE(IsFailure(outcome));
+    for (RowOutcome outcome : {R::FailedSourceMissing, R::FailedSourceDamaged, R::FailedUnreadable,
+                               R::FailedPathTooLong, R::FailedReplace})
+        EXPECT_TRUE(IsFailure(outcome));
 }
 
 } // namespace

@@ -8,7 +8,8 @@ constexpr char kExitCaption[] = "Exit Setup";
 constexpr UINT kAboutCommand = 0x0010;
 } // namespace
 
-CSetupDlg::CSetupDlg(CWnd* parent) : CDialog(IDD_SETUP_DIALOG, parent) {
+CSetupDlg::CSetupDlg(const CString& setupFolder, CWnd* parent)
+    : CDialog(IDD_SETUP_DIALOG, parent), m_setupFolder(setupFolder) {
     HINSTANCE module = AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON);
     m_hIcon = ::LoadIconA(module, MAKEINTRESOURCEA(IDR_MAINFRAME));
 }

@@ -1,29 +1,33 @@
-// The licence dialog, the program's main window: "Yes" runs the upgrade,
-// "No" asks whether to quit Setup.
+// The licence dialog, the program's main window: "Yes" runs the upgrade, "No" asks whether to
+// quit Setup.
 #pragma once
 
 #include "CopyDlg.h"
 #include "framework/AfxWin.h"
-#include "upgrade/PayloadRules.h"
-#include "upgrade/RegReader.h"
 #include "framework/Handles.h"
+#include "upgrade/RegReader.h"
 
 #include <vector>
 
+// How the licence dialog ended.
+enum class SetupResult {
+    Declined,     // the licence was declined
+    WrongProduct, // the installed product is not the one this upgrade is for, or is not there
+    Upgraded,     // the upgrade is complete
+    Incomplete,   // the upgrade failed and changed nothing; it can be run again
+};
+
 class CSetupDlg : public CDialog {
 public:
-    explicit CSetupDlg(CWnd* parent = nullptr);
+    // `setupFolder` holds the payload files ("" when it is not known).
+    explicit CSetupDlg(const CString& setupFolder, CWnd* parent = nullptr);
+
+    SetupResult Result() const { return m_result; }
+    // The install base the upgrade ran on.
+    const CString& InstallBase() const { return m_installBase; }
 
     static constexpr UINT_PTR kWorkTimer = 100;
     static constexpr UINT kWorkTimerMs = 100;
-
-    // Puts the payload files of `setupFolder` over the installed ones below
-    // `installBase`; returns what happened to each row, in table order.
-    static std::vector<RowOutcome> ReplacePayloadFiles(const CString& setupFolder,
-                                                       const CString& installBase);
-    static RowOutcome CopyPayloadFile(CString source, CString destination, int rule);
-    // Whether `path` names an existing file (its attributes can be read).
-    static bool FileExists(CString path);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -36,15 +40,21 @@ protected:
     HCURSOR OnQueryDragIcon() override;
 
 private:
+    // The installed product's state before anything is asked of it.
+    SetupResult CheckInstalledProduct();
     void CloseRunningPrograms();
-    // Waits, keeping the windows responsive, until the asked programs have ended.
+    // Waits, keeping the windows painted, until the asked programs have ended.
     void WaitForProgramsToEnd();
+    void RunUpgrade();
 
     CEdit m_license;
     HICON m_hIcon;
     CRegReader m_reg;
     CCopyDlg m_copyDlg;
 
-    std::vector<ProcessHandle> m_askedProcesses;
-    bool m_upgradeSucceeded = false;
+    CString m_setupFolder;
+    CString m_installBase;
+    std::vector<KernelHandle> m_askedProcesses;
+    bool m_started = false;
+    SetupResult m_result = SetupResult::Declined;
 };

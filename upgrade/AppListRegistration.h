@@ -1,18 +1,16 @@
-// Registers the upgrade in the installed product's application-list file.
+// Registration of the upgrade in the installed product's application-list file.
 #pragma once
 
-#include "framework/AfxFile.h"
+#include "framework/AfxString.h"
 
-enum class AppListResult {
-    Registered,        // the new entry is in the list file
-    NothingToRegister, // the product has no list file
-    Failed,            // the list file is left exactly as it was
-};
+#include <string>
 
-// Adds an entry with the text `entry` to "\QuilloHub\modlist.ini" below the
-// install base. The new content replaces the file in one step, so a failure
-// leaves it unchanged. A file error raises CFileException to the caller.
-AppListResult RegisterInAppList(const char* entry);
+// The list file below the install base: "\QuilloHub\modlist.ini".
+CString AppListPath(const CString& installBase);
 
-// The same, writing the new content through `newContent` (not yet open).
-AppListResult RegisterInAppList(const char* entry, CFile& newContent);
+// The new content of the list file at `listPath` with one entry added: its name is the product's
+// "ProductInfo" registry value ("" when it cannot be read), its text is `entry`. Reads the file
+// under exclusive use, waiting a while for a program that holds it. False when the file cannot be
+// opened or rewritten (shorter than its 16-byte prefix, an entry count that would overflow). A
+// read error raises CFileException naming the list file.
+bool RegisterInAppList(const CString& listPath, const char* entry, std::string* newContent);

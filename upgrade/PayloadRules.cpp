@@ -1,5 +1,7 @@
 #include "upgrade/PayloadRules.h"
 
+using Kind = FileProbe::Kind;
+
 const PayloadRow kPayloadRows[kPayloadRowCount] = {
     {"\\qdlg.dll", "\\tindict\\qdlg.dll", false},
     {"\\QuilloRes.dll", "\\QuilloRes.dll", false},
@@ -12,59 +14,33 @@ const PayloadRow kPayloadRows[kPayloadRowCount] = {
     {"\\QuilloSA.dll", "\\QuilloSA\\QuilloSA.dll", true},
 };
 
-bool RuleCopies(int rule, bool sourceStatusRead, long long sourceTime, bool destinationStatusRead,
-                long long destinationTime) {
-    if (rule == 1) {
-        return true;
-    }
-    if (rule != 3 && rule != 4) {
-        return false;
-    }
-    if (!destinationStatusRead) {
-        return true;
-    }
-    // With no source time there is nothing newer to copy, and the copy of a missing source
-    // would fail anyway; the installed file stays.
-    if (!sourceStatusRead) {
-        return false;
-    }
-    return sourceTime > destinationTime;
+bool IsFailure(RowOutcome outcome) {
+    return outcome >= RowOutcome::FailedSourceMissing;
 }
 
-std::string FolderOfPath(const std::string& path, bool (*isLeadByte)(unsigned char)) {
-    std::string::size_type lastSeparator = std::string::npos;
-    for (std::string::size_type i = 0; i < path.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(path[i]);
-        if (isLeadByte != nullptr && isLeadByte(c) && i + 1 < path.size()) {
-            ++i; // the trail byte belongs to this character, whatever its value
-            continue;
-        }
-        if (c == '\\' || c == '/') {
-            lastSeparator = i;
-        }
+RowOutcome DecideRow(int rule, bool onlyWhenInstalled, bool pathsFit, const FileProbe& source,
+                     const FileProbe& destination, const FileProbe& folder) {
+    if (rule != 1 && rule != 3 && rule != 4)
+        return RowOutcome::SkippedNotNewer;
+    if (!pathsFit)
+        return RowOutcome::FailedPathTooLong;
+    if (onlyWhenInstalled && destination.kind != Kind::File)
+        return destination.kind == Kind::Unreadable ? RowOutcome::FailedUnreadable
+                                                    : RowOutcome::SkippedNotInstalled;
+    if (source.kind != Kind::File)
+        return RowOutcome::FailedSourceMissing;
+    if (source.size == 0)
+        return RowOutcome::FailedSourceDamaged;
+    switch (destination.kind) {
+    case Kind::File:
+        if (rule != 1 && source.mtime <= destination.mtime)
+            return RowOutcome::SkippedNotNewer;
+        return destination.readOnly ? RowOutcome::FailedReplace : RowOutcome::Replaced;
+    case Kind::Absent:
+        if (folder.kind == Kind::Absent)
+            return RowOutcome::SkippedFolderAbsent;
+        return folder.kind == Kind::Folder ? RowOutcome::Added : RowOutcome::FailedUnreadable;
+    default:
+        return RowOutcome::FailedUnreadable;
     }
-    if (lastSeparator == std::string::npos) {
-        return std::string();
-    }
-    return path.substr(0, lastSeparator);
-}
-
-const char* RowOutcomeName(RowOutcome outcome) {
-    switch (outcome) {
-    case RowOutcome::Replaced:
-        return "Replaced";
-    case RowOutcome::SkippedNotNewer:
-        return "SkippedNotNewer";
-    case RowOutcome::SkippedNotInstalled:
-        return "SkippedNotInstalled";
-    case RowOutcome::SkippedFolderAbsent:
-        return "SkippedFolderAbsent";
-    case RowOutcome::FailedSourceMissing:
-        return "FailedSourceMissing";
-    case RowOutcome::FailedReplace:
-        return "FailedReplace";
-    case RowOutcome::SkippedNoInstallBase:
-        return "SkippedNoInstallBase";
-    }
-    return "Unknown";
 }

@@ -1,8 +1,8 @@
-// Pure decisions of the payload replacement: the payload table, the copy rule and path helpers.
-// No file access; the Windows code around them does the reading and copying.
+// Pure decisions of the payload replacement: the payload table, the copy rule, and what becomes
+// of each row given what the file system said about its files. No file access.
 #pragma once
 
-#include <string>
+#include "upgrade/PathRules.h"
 
 // One payload file: where it lies in the setup folder, where it goes below the install base, and
 // whether it is only replaced where it is already installed (never added).
@@ -12,7 +12,6 @@ struct PayloadRow {
     bool onlyWhenInstalled;
 };
 
-// Number of rows in the payload table.
 constexpr int kPayloadRowCount = 9;
 
 // The rule code every payload row is copied with: copy when newer or when the destination is
@@ -23,27 +22,26 @@ constexpr int kPayloadRule = 4;
 // relative to the install base).
 extern const PayloadRow kPayloadRows[kPayloadRowCount];
 
-// Whether CopyPayloadFile's rule copies, from the two files' status reads (times in whole
-// seconds).
-bool RuleCopies(int rule, bool sourceStatusRead, long long sourceTime, bool destinationStatusRead,
-                long long destinationTime);
-
-// The folder part of a path: everything before the last path separator ('\\' or '/'), DBCS-aware:
-// a byte that is the trail byte of a double-byte character is not a separator. isLeadByte tells
-// which bytes are lead bytes in the current code page (nullptr: single-byte code page). Returns ""
-// when there is no separator.
-std::string FolderOfPath(const std::string& path, bool (*isLeadByte)(unsigned char) = nullptr);
-
-// What happened to one payload row during the replacement walk.
+// What becomes of one payload row.
 enum class RowOutcome {
-    Replaced,             // the payload file now stands in place of the destination
-    SkippedNotNewer,      // the installed file is as new as the payload file, or newer
-    SkippedNotInstalled,  // an only-when-installed file that is not installed
-    SkippedFolderAbsent,  // the destination folder is missing: that component is not installed
-    FailedSourceMissing,  // the payload file is missing from the setup folder
-    FailedReplace,        // the destination could not be replaced; it is left as it was
-    SkippedNoInstallBase, // the install base is unknown, so nothing is written anywhere
+    Replaced,            // the payload file takes the place of the installed one
+    Added,               // the payload file is added where the installed one is missing
+    SkippedNotNewer,     // the installed file is as new as the payload file, or newer
+    SkippedNotInstalled, // an only-when-installed file that is not installed
+    SkippedFolderAbsent, // the destination's folder is absent: that component is not installed
+    FailedSourceMissing, // the payload file is missing from the setup folder
+    FailedSourceDamaged, // the payload file is empty, as after a truncated download
+    FailedUnreadable,    // the destination or its folder cannot be examined, or is not a file
+    FailedPathTooLong,   // a path of the row is longer than the file functions take
+    FailedReplace,       // the new file could not be prepared or put in place
 };
 
-// The outcome's name, for logs and test messages.
-const char* RowOutcomeName(RowOutcome outcome);
+// Whether the row's outcome fails the whole upgrade.
+bool IsFailure(RowOutcome outcome);
+
+// What becomes of a row copied with rule code `rule`, given its payload file, its destination and
+// the destination's folder, and whether every path of the row fits the file functions. Rule 1
+// copies always; rules 3 and 4 when the destination is missing or older in whole seconds; any
+// other code copies nothing and examines nothing.
+RowOutcome DecideRow(int rule, bool onlyWhenInstalled, bool pathsFit, const FileProbe& source,
+                     const FileProbe& destination, const FileProbe& folder);

@@ -5,12 +5,37 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "Staging.h"
 
 namespace testsupport {
 
 namespace {
 
 constexpr char kTestsRoot[] = "C:\\QuilloTests";
+
+void AddToSnapshot(const std::string& folder, const std::string& relative, TreeSnapshot& tree) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = folder + "\\" + name;
+        std::string key = relative + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[key + "\\"] = FileRecord();
+            AddToSnapshot(path, key, tree);
+        } else {
+            tree[key] = FileRecord{product::ReadFileBytes(path), product::FileTicks(path)};
+        }
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+}
 
 } // namespace
 
@@ -40,6 +65,62 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     ::FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+TreeSnapshot SnapshotTree(const std::string& folder) {
+    TreeSnapshot tree;
+    AddToSnapshot(folder, "", tree);
+    return tree;
+}
+
+::testing::AssertionResult SameTree(const TreeSnapshot& before, const TreeSnapshot& after) {
+    std::ostringstream differences;
+    for (const auto& [path, record] : before) {
+        auto found = after.find(path);
+        if (found == after.end())
+            differences << "\n  gone: " << path;
+        else if (found->second.bytes != record.bytes)
+            differences << "\n  changed: " << path << " now holds \""
+                        << Printable(found->second.bytes) << "\"";
+        else if (found->second.ticks != record.ticks)
+            differences << "\n  touched: " << path << " (last-write time changed)";
+    }
+    for (const auto& [path, record] : after) {
+        if (before.find(path) == before.end())
+            differences << "\n  added: " << path;
+    }
+    if (differences.str().empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the tree differs:" << differences.str();
+}
+
+std::string ListPrefix() {
+    std::string prefix;
+    for (int i = 0; i < 16; ++i)
+        prefix.push_back(static_cast<char>(i));
+    return prefix;
+}
+
+std::string ListHeader(const std::string& count) {
+    return count + "\r\n\r\n" + std::string(25, ' ') + "\r\n\r\n";
+}
+
+std::string AppendedEntry(const std::string& number, const std::string& name) {
+    return "\r\n\r\nname" + number + "=" + name + "\r\nurl" + number + "=" + kEntryText + "\r\n";
+}
+
+std::string Printable(const std::string& bytes) {
+    std::string text;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            text.push_back(static_cast<char>(c));
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            text += escaped;
+        }
+    }
+    return text;
 }
 
 } // namespace testsupport

@@ -152,8 +152,8 @@ class ClipBeforeWorkTest : public ProgressDialogTest,
 
 TEST_P(ClipBeforeWorkTest, TheWindowShowsItsClipBeforeTheWorkStarts) {
     if (GetParam().slowMs > 0)
-        m_setupEnvironment.push_back({L"QUILLO_UPGRADE_RUN_HOOK_SLOW_MS",
-                                      std::to_wstring(GetParam().slowMs)});
+        m_setupEnvironment.push_back(
+            {L"QUILLO_UPGRADE_RUN_HOOK_SLOW_MS", std::to_wstring(GetParam().slowMs)});
     HookedRun run = RunHooked({});
     ASSERT_FALSE(HasFatalFailure());
     int created = run.Find("call", run.copy(), WM_CREATE);

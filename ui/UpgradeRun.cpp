@@ -1,12 +1,12 @@
-// "Yes" on the licence dialog: check the installed version, ask the
-// product's programs to quit, and replace and register the upgrade while the
-// progress dialog is shown.
+// "Yes" on the licence dialog: check the installed product, ask its programs to quit, and run the
+// upgrade while the copy window plays its clip; then tell the user the outcome.
 #include "ui/SetupDlg.h"
 
-#include "app/SetupApp.h"
-#include "app/SetupFolder.h"
-#include "upgrade/AppListRegistration.h"
+#include "framework/AfxApp.h"
+#include "framework/AfxFile.h"
+#include "res/resource.h"
 #include "upgrade/InstallInfo.h"
+#include "upgrade/Upgrade.h"
 
 #include <exception>
 #include <mbstring.h>
@@ -30,37 +30,63 @@ constexpr QuitRequest kQuitRequests[] = {
     {"TinSync_Server", WM_CLOSE, 0, 0},
 };
 
-bool AnyFailed(const std::vector<RowOutcome>& outcomes) {
-    for (RowOutcome outcome : outcomes) {
-        if (outcome == RowOutcome::FailedReplace || outcome == RowOutcome::FailedSourceMissing ||
-            outcome == RowOutcome::SkippedNoInstallBase)
-            return true;
+UINT MessageOf(SetupResult result) {
+    switch (result) {
+    case SetupResult::Upgraded:
+        return IDS_UPGRADE_DONE;
+    case SetupResult::WrongProduct:
+        return IDS_WRONG_VERSION;
+    default:
+        return IDS_UPGRADE_INCOMPLETE;
     }
-    return false;
+}
+
+SetupResult ResultOf(UpgradeOutcome outcome) {
+    switch (outcome) {
+    case UpgradeOutcome::Upgraded:
+        return SetupResult::Upgraded;
+    case UpgradeOutcome::NotInstalled:
+        return SetupResult::WrongProduct;
+    default:
+        return SetupResult::Incomplete;
+    }
 }
 } // namespace
 
 void CSetupDlg::OnOK() {
-    CString version;
-    m_reg.ReadString(kVersionKey, kCurrentVersionValue, &version, HKEY_LOCAL_MACHINE);
+    // A second "Yes" while the upgrade runs (a message posted to this disabled window, say)
+    // must not start it again.
+    if (m_started)
+        return;
+    m_started = true;
 
-    UINT message = IDS_WRONG_VERSION;
-    if (_mbscmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(version)),
-                reinterpret_cast<const unsigned char*>(kRequiredVersion)) == 0) {
+    m_result = CheckInstalledProduct();
+    if (m_result == SetupResult::Upgraded) {
         CloseRunningPrograms();
-        m_upgradeSucceeded = false;
+        m_result = SetupResult::Incomplete;
         SetTimer(kWorkTimer, kWorkTimerMs, nullptr);
         m_copyDlg.DoModal();
-        // Should the copy window fail to open, the work must not start later,
-        // under the result message.
+        // Should the copy window fail to open, the work must not start later, under the result
+        // message.
         KillTimer(kWorkTimer);
-        message = m_upgradeSucceeded ? IDS_UPGRADE_DONE : IDS_UPGRADE_INCOMPLETE;
     }
 
     CString text;
-    text.LoadString(message);
+    text.LoadString(MessageOf(m_result));
     MessageBox(text, nullptr, MB_OK);
     CDialog::OnOK();
+}
+
+SetupResult CSetupDlg::CheckInstalledProduct() {
+    CString version;
+    m_reg.ReadString(kVersionKey, kCurrentVersionValue, &version, HKEY_LOCAL_MACHINE);
+    if (_mbscmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(version)),
+                reinterpret_cast<const unsigned char*>(kRequiredVersion)) != 0)
+        return SetupResult::WrongProduct;
+    m_reg.ReadString(kVersionKey, kBasePathValue, &m_installBase, HKEY_LOCAL_MACHINE);
+    if (m_setupFolder.IsEmpty())
+        return SetupResult::Incomplete;
+    return ResultOf(CheckInstallBase(m_installBase));
 }
 
 void CSetupDlg::CloseRunningPrograms() {
@@ -91,7 +117,7 @@ void CSetupDlg::WaitForProgramsToEnd() {
         if (elapsed >= kQuitWaitMs)
             break;
         std::vector<HANDLE> handles;
-        for (const ProcessHandle& process : m_askedProcesses)
+        for (const KernelHandle& process : m_askedProcesses)
             handles.push_back(process.Get());
         DWORD count = static_cast<DWORD>(handles.size());
         DWORD result = ::MsgWaitForMultipleObjects(count, handles.data(), FALSE,
@@ -99,8 +125,8 @@ void CSetupDlg::WaitForProgramsToEnd() {
         if (result < WAIT_OBJECT_0 + count) {
             m_askedProcesses.erase(m_askedProcesses.begin() + (result - WAIT_OBJECT_0));
         } else if (result == WAIT_OBJECT_0 + count) {
-            // Keep the windows painted and the clip playing; keys are not
-            // routed to the dialogs, so nothing can end them meanwhile.
+            // Keep the windows painted and the clip playing; keys are not routed to the
+            // dialogs, so nothing can end them meanwhile.
             MSG msg;
             while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 ::TranslateMessage(&msg);
@@ -113,34 +139,23 @@ void CSetupDlg::WaitForProgramsToEnd() {
     m_askedProcesses.clear();
 }
 
+void CSetupDlg::RunUpgrade() {
+    try {
+        m_result = ResultOf(UpgradeProduct(m_setupFolder, m_installBase, kEntryText));
+    } catch (const CFileException& error) {
+        AfxReportFileError(error, m_copyDlg.m_hWnd);
+    } catch (const std::exception&) {
+        // Out of memory for a huge list file: everything was rolled back.
+    }
+}
+
 void CSetupDlg::OnTimer(UINT_PTR idEvent) {
-    // The work starts only once the copy window shows its clip; until then
-    // the timer keeps firing.
+    // The work starts only once the copy window shows its clip; until then the timer keeps
+    // firing.
     if (idEvent == kWorkTimer && m_copyDlg.ShowWithClip()) {
         KillTimer(kWorkTimer);
         WaitForProgramsToEnd();
-
-        CString setupFolder = SetupFolderOf(gModulePath);
-        CString installBase;
-        m_reg.ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
-
-        bool succeeded = false;
-        if (!setupFolder.IsEmpty()) {
-            std::vector<RowOutcome> outcomes = ReplacePayloadFiles(setupFolder, installBase);
-            // Only a complete replacement is registered, so that the product
-            // offers the upgrade again after a failure.
-            if (!installBase.IsEmpty() && !AnyFailed(outcomes)) {
-                try {
-                    succeeded = RegisterInAppList(kEntryText) != AppListResult::Failed;
-                } catch (const CFileException& error) {
-                    AfxReportFileError(error, m_copyDlg.m_hWnd);
-                } catch (const std::exception&) {
-                    // Out of memory for a huge list file: the list is left as
-                    // it was, and the run reports that it did not complete.
-                }
-            }
-        }
-        m_upgradeSucceeded = succeeded;
+        RunUpgrade();
         m_copyDlg.EndDialog(0);
     }
     CDialog::OnTimer(idEvent);

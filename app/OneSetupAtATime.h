@@ -1,0 +1,18 @@
+// Only one Setup upgrades the product at a time, whichever folder it was started from: a second
+// one (a double click, another copy) shows the first one's window and ends.
+#pragma once
+
+#include "framework/Handles.h"
+
+class OneSetupAtATime {
+public:
+    OneSetupAtATime();
+    // Whether this process is the one that may run the upgrade.
+    bool IsTheOne() const { return m_isTheOne; }
+    // Brings the licence dialog of the Setup that runs, or what it shows on top, to the front.
+    static void ShowTheRunningSetup();
+
+private:
+    KernelHandle m_mutex;
+    bool m_isTheOne = false;
+};

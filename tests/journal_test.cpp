@@ -1,0 +1,97 @@
+#include "upgrade/Journal.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+namespace {
+
+Journal TwoEntries(JournalState state) {
+    Journal journal;
+    journal.state = state;
+    journal.entries = {{"C:\\Quillo\\tindict\\qdlg.dll", false},
+                       {"C:\\Quillo \xB3\x5C\\QuilloRes.dll", true}};
+    return journal;
+}
+
+TEST(JournalTest, TextGoesBackToTheSameJournal) {
+    for (JournalState state :
+         {JournalState::Preparing, JournalState::Committing, JournalState::Committed}) {
+        const Journal journal = TwoEntries(state);
+        Journal parsed;
+        ASSERT_TRUE(ParseJournal(FormatJournal(journal), &parsed));
+        EXPECT_EQ(journal.state, parsed.state);
+        ASSERT_EQ(2u, parsed.entries.size());
+        for (size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(journal.entries[i].destination, parsed.entries[i].destination);
+            EXPECT_EQ(journal.entries[i].adds, parsed.entries[i].adds);
+        }
+    }
+}
+
+TEST(JournalTest, OnlyAWholeJournalIsRead) {
+    const std::string text = FormatJournal(TwoEntries(JournalState::Committing));
+    Journal parsed;
+    // Every cut short of the whole text, as a torn write would leave it.
+    for (size_t length = 0; length < text.size(); ++length)
+        EXPECT_FALSE(ParseJournal(text.substr(0, length), &parsed)) << "cut at " << length;
+    EXPECT_FALSE(ParseJournal(text + "x", &parsed));
+    std::string otherState = text;
+    otherState.replace(otherState.find("committing"), 10, "committinG");
+    EXPECT_FALSE(ParseJournal(otherState, &parsed));
+    const std::string header = text.substr(0, text.find("state"));
+    EXPECT_FALSE(ParseJournal(header + "state committing\r\nadd \r\nend\r\n", &parsed));
+    EXPECT_FALSE(ParseJournal(header + "state committing\r\nmove C:\\a\r\nend\r\n", &parsed));
+    EXPECT_TRUE(ParseJournal(header + "state committed\r\nend\r\n", &parsed));
+}
+
+// What recovery does to one entry for each state and each set of files found.
+struct RecoveryCase {
+    const char* name;
+    JournalState state;
+    bool adds;
+    bool stagedExists;
+    bool backupExists;
+    unsigned steps;
+};
+
+void PrintTo(const RecoveryCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+using S = JournalState;
+
+const RecoveryCase kRecoveryCases[] = {
+    // Preparing: nothing was renamed yet; whatever was made goes.
+    {"PreparingBothMade", S::Preparing, false, true, true, kDeleteStaged | kDeleteBackup},
+    {"PreparingStagedOnly", S::Preparing, false, true, false, kDeleteStaged},
+    {"PreparingNothingMade", S::Preparing, false, false, false, 0},
+    {"PreparingBackupOnlyIsNotRestored", S::Preparing, false, false, true, kDeleteBackup},
+    {"PreparingAdded", S::Preparing, true, true, false, kDeleteStaged},
+    {"PreparingAddedNothingMade", S::Preparing, true, false, false, 0},
+    // Committing: a staged copy still there was not renamed; a missing one was.
+    {"CommittingNotRenamed", S::Committing, false, true, true, kDeleteStaged | kDeleteBackup},
+    {"CommittingRenamed", S::Committing, false, false, true, kRestoreBackup},
+    {"CommittingRestoredAlready", S::Committing, false, false, false, 0},
+    {"CommittingAddedNotRenamed", S::Committing, true, true, false, kDeleteStaged},
+    {"CommittingAddedRenamed", S::Committing, true, false, false, kDeleteDestination},
+    // Committed: only the backups are left to delete.
+    {"CommittedBackupLeft", S::Committed, false, false, true, kDeleteBackup},
+    {"CommittedClean", S::Committed, false, false, false, 0},
+    {"CommittedAdded", S::Committed, true, false, false, 0},
+};
+
+class RecoveryStepsTest : public testing::TestWithParam<RecoveryCase> {};
+
+TEST_P(RecoveryStepsTest, UndoesOrFinishes) {
+    const RecoveryCase& c = GetParam();
+    EXPECT_EQ(c.steps, RecoverySteps(c.state, c.adds, c.stagedExists, c.backupExists));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RecoveryStepsTest, testing::ValuesIn(kRecoveryCases),
+                         [](const testing::TestParamInfo<RecoveryCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace

@@ -1,0 +1,50 @@
+// Rules about paths in the system's 8-bit code page, without any file access: where a path's
+// folder ends, how many characters it has, whether the 8-bit file functions can take it, and
+// the names of the files an upgrade keeps beside an installed file.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Tells whether a byte is the lead byte of a double-byte character in the code page in use;
+// nullptr stands for a single-byte code page.
+using LeadBytePredicate = bool (*)(unsigned char);
+
+// The most characters a path may have for the 8-bit file functions (MAX_PATH less the NUL).
+constexpr std::size_t kLongestPath = 259;
+// The most characters of the folder given to GetTempFileName (it adds a 13-character name).
+constexpr std::size_t kLongestTemporaryFolder = kLongestPath - 13;
+
+// The folder part of `path`: everything before its last separator ('\\' or '/'). The trail
+// byte of a double-byte character is never taken for a separator. "" when there is none.
+std::string FolderOfPath(const std::string& path, LeadBytePredicate isLeadByte);
+
+// The number of characters of `path`: a lead byte and its trail byte count once.
+std::size_t CharacterCount(const std::string& path, LeadBytePredicate isLeadByte);
+
+// Whether `path` is one the file functions can take whole: not empty, no NUL inside, at most
+// `longest` characters.
+bool PathFits(const std::string& path, std::size_t longest, LeadBytePredicate isLeadByte);
+
+// What the file system said about one path.
+struct FileProbe {
+    enum class Kind {
+        File,
+        Folder,
+        Absent,     // reported absent: no such file, or no such folder on the way to it
+        Unreadable, // any other error: no access, a path the system refuses, ...
+    };
+    Kind kind = Kind::Absent;
+    long long mtime = 0;         // last modification, whole seconds (files only)
+    unsigned long long size = 0; // bytes (files only)
+    bool readOnly = false;       // the read-only attribute: not a file an upgrade may replace
+};
+
+// Whether `path` names a place independent of the current drive and folder: a drive letter, a
+// colon and a separator ("C:\..."), or a UNC path ("\\server\share...").
+bool IsAbsolutePath(const std::string& path);
+
+// The names of the files an upgrade keeps beside an installed file while it runs: the new
+// content waiting to take its place, and the old file kept until the upgrade is complete.
+std::string StagedPathOf(const std::string& destination);
+std::string BackupPathOf(const std::string& destination);
