@@ -90,32 +90,38 @@ NewFile::~NewFile() {
 }
 
 bool NewFile::Create(const CString& path) {
+    m_file.Reset(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+    if (!m_file) {
+        DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+            return false; // not ours: never deleted
+        throw CFileException(path, error);
+    }
     m_path = path;
-    m_file.Reset(
-        ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!m_file)
-        m_path = CString(); // not ours: never deleted
-    return m_file.IsValid();
+    return true;
 }
 
-bool NewFile::Write(const void* data, DWORD size) {
+void NewFile::Write(const void* data, DWORD size) {
     DWORD written = 0;
-    return ::WriteFile(m_file.Get(), data, size, &written, nullptr) && written == size;
+    if (!::WriteFile(m_file.Get(), data, size, &written, nullptr))
+        throw CFileException(m_path, ::GetLastError());
+    if (written != size)
+        throw CFileException(m_path, ERROR_DISK_FULL);
 }
 
-bool NewFile::Finish(const FILETIME* lastWrite, const CString& like) {
+void NewFile::Finish(const FILETIME* lastWrite, const CString& like) {
     WIN32_FILE_ATTRIBUTE_DATA old;
     bool replaces = ::GetFileAttributesExA(like, GetFileExInfoStandard, &old) != FALSE;
     if (!::SetFileTime(m_file.Get(), replaces ? &old.ftCreationTime : nullptr, nullptr,
                        lastWrite) ||
         !::FlushFileBuffers(m_file.Get()))
-        return false;
+        throw CFileException(m_path, ::GetLastError());
     m_file.Reset();
     if (replaces &&
         (!CopyAccessRules(like, m_path) || !::SetFileAttributesA(m_path, old.dwFileAttributes)))
-        return false;
+        throw CFileException(m_path, ::GetLastError());
     m_finished = true;
-    return true;
 }
 
 bool CopyToNewFile(const CString& source, const CString& target, const CString& like) {
@@ -125,7 +131,7 @@ bool CopyToNewFile(const CString& source, const CString& target, const CString& 
     FILETIME lastWrite;
     if (!in || !::GetFileSizeEx(in.Get(), &size) ||
         !::GetFileTime(in.Get(), nullptr, nullptr, &lastWrite))
-        return false;
+        throw CFileException(source, ::GetLastError());
     NewFile out;
     if (!out.Create(target))
         return false;
@@ -134,14 +140,16 @@ bool CopyToNewFile(const CString& source, const CString& target, const CString& 
     for (;;) {
         DWORD read = 0;
         if (!::ReadFile(in.Get(), buffer.data(), kCopyChunk, &read, nullptr))
-            return false;
+            throw CFileException(source, ::GetLastError());
         if (read == 0)
             break;
-        if (!out.Write(buffer.data(), read))
-            return false;
+        out.Write(buffer.data(), read);
         copied += read;
     }
-    return copied == size.QuadPart && out.Finish(&lastWrite, like);
+    if (copied != size.QuadPart)
+        throw CFileException(source, ERROR_HANDLE_EOF);
+    out.Finish(&lastWrite, like);
+    return true;
 }
 
 namespace {

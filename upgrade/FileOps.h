@@ -45,7 +45,8 @@ bool DeleteWithRetries(const CString& path, int attempts = kFileAttempts);
 // The whole content of an open file. A short read is an error: CFileException.
 std::string ReadWholeFile(CFile& file);
 
-// A file being made beside an installed one. It is deleted again unless Finish succeeds.
+// A file being made beside an installed one. It is deleted again unless Finish succeeds. An
+// error of the file system (a full disk, say) raises CFileException naming the file.
 class NewFile {
 public:
     NewFile() = default;
@@ -53,14 +54,14 @@ public:
     NewFile& operator=(const NewFile&) = delete;
     ~NewFile();
 
-    // Creates `path`, which must not exist yet.
+    // Creates `path`; false when something of that name exists already.
     bool Create(const CString& path);
-    // Appends `size` bytes; a short write is a failure.
-    bool Write(const void* data, DWORD size);
+    // Appends `size` bytes; a short write is an error.
+    void Write(const void* data, DWORD size);
     // Gives the file the last-write time `lastWrite` (unless null) and, when `like` names an
     // existing file, that file's attributes, creation time and access rules; writes it through
     // to the disk and closes it.
-    bool Finish(const FILETIME* lastWrite, const CString& like);
+    void Finish(const FILETIME* lastWrite, const CString& like);
 
 private:
     FileHandle m_file;
@@ -69,7 +70,8 @@ private:
 };
 
 // Copies `source` to the new file `target` as NewFile makes it, with the source's last-write
-// time. Fails when fewer bytes were copied than the source holds.
+// time. False when `target` exists already; a read error, or fewer bytes than the source held,
+// raises CFileException naming the source.
 bool CopyToNewFile(const CString& source, const CString& target, const CString& like);
 
 // The 8-bit form of a full path in the system's code page that the 8-bit file functions take:

@@ -118,9 +118,11 @@ bool UpgradeTransaction::StageCopy(size_t index, const CString& source) {
 bool UpgradeTransaction::StageBytes(size_t index, const std::string& bytes) {
     const JournalEntry& entry = m_journal.entries[index];
     NewFile staged;
-    return staged.Create(Staged(entry)) &&
-           staged.Write(bytes.data(), static_cast<DWORD>(bytes.size())) &&
-           staged.Finish(nullptr, entry.destination.c_str());
+    if (!staged.Create(Staged(entry)))
+        return false;
+    staged.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
+    staged.Finish(nullptr, entry.destination.c_str());
+    return true;
 }
 
 bool UpgradeTransaction::Commit() {
@@ -173,21 +175,21 @@ bool UpgradeTransaction::WriteJournal(JournalState state) {
     CString path = JournalPath(m_installBase);
     CString staged = StagedPathOf(path.Str()).c_str();
     std::string text = FormatJournal(next);
-    bool written = false;
     {
         NewFile file;
-        written = DeleteWithRetries(staged) && file.Create(staged) &&
-                  file.Write(text.data(), static_cast<DWORD>(text.size())) &&
-                  file.Finish(nullptr, CString()) &&
-                  ::MoveFileExA(staged, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (!DeleteWithRetries(staged) || !file.Create(staged))
+            return false;
+        file.Write(text.data(), static_cast<DWORD>(text.size()));
+        file.Finish(nullptr, CString());
     }
-    // The journal in memory follows the one on the disk, so that a roll-back undoes exactly
-    // what the disk's journal says may have happened.
-    if (written)
-        m_journal.state = state;
-    else
+    if (!::MoveFileExA(staged, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteWithRetries(staged);
-    return written;
+        return false;
+    }
+    // The journal in memory follows the one on the disk, so that a roll-back undoes exactly what
+    // the disk's journal says may have happened.
+    m_journal.state = state;
+    return true;
 }
 
 bool UpgradeTransaction::RollBack() {

@@ -60,7 +60,7 @@ protected:
     }
 };
 
-TEST_F(FullDiskTest, AFileErrorWhileRegisteringIsReportedAndTheUpgradeIsIncomplete) {
+TEST_F(FullDiskTest, AFileErrorIsReportedAndNothingChanges) {
     product::ProductOptions options = DefaultOptions();
     // No row is copied, so the disk's lack of space first shows when the list is rewritten.
     for (product::DestState& state : options.dest)
@@ -92,7 +92,7 @@ TEST_F(FullDiskTest, AFileErrorWhileRegisteringIsReportedAndTheUpgradeIsIncomple
     EXPECT_EQ(error.ButtonIds(), std::vector<int>{IDOK});
     EXPECT_TRUE(HasIcon(errorBox)) << "the error message shows no icon";
     // String 125 with the file's path and the system's description of the error: the file is
-    // the list file or a file beside it, in the list's folder.
+    // one the upgrade writes in the install base.
     std::wstring format = ExpectedString(kFileErrorString);
     size_t first = format.find(L"%s");
     size_t second = format.find(L"%s", first + 2);
@@ -100,7 +100,7 @@ TEST_F(FullDiskTest, AFileErrorWhileRegisteringIsReportedAndTheUpgradeIsIncomple
     std::wstring before = format.substr(0, first);
     std::wstring tail = format.substr(first + 2, second - first - 2) +
                         SystemErrorText(ERROR_DISK_FULL) + format.substr(second + 2);
-    std::wstring folder = uidriver::Widen(m_product.installBase + "\\QuilloHub\\");
+    std::wstring folder = uidriver::Widen(m_product.installBase + "\\");
     const std::wstring& text = error.text;
     bool shaped = text.size() > before.size() + folder.size() + tail.size() &&
                   text.compare(0, before.size(), before) == 0 &&
@@ -121,9 +121,9 @@ TEST_F(FullDiskTest, AFileErrorWhileRegisteringIsReportedAndTheUpgradeIsIncomple
     EXPECT_TRUE(uidriver::WaitForWindowGone(copy)) << "the progress dialog stayed";
     ResultBox result = WaitForResult(licence);
     ExpectResult(result, kUpgradeIncompleteString);
-    // The list file is as it was, and nothing is left beside it.
+    // Nothing changed, nothing is left behind, and Setup stays to be run again.
     EXPECT_TRUE(InstallTreeUnchanged());
-    AnswerAndExpectEnd(result, licence);
+    AnswerAndExpectEnd(result, licence, true);
 }
 
 } // namespace

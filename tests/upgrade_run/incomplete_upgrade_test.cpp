@@ -1,132 +1,94 @@
-// Runs that cannot complete the upgrade: a destination that cannot be replaced, a missing
-// payload file, a list file in use, or no install base. Setup replaces what it can, registers
-// nothing, shows the "could not be completed" message and ends as usual. A product window that
-// never answers does not stop Setup.
+// Runs that cannot upgrade the product: a destination that cannot be replaced, a damaged or
+// missing payload file, a list file in use, or an install base that leads nowhere usable. Setup
+// changes nothing anywhere, says so (124, or 122 when the product is plainly not installed
+// there), and keeps Setup.exe and the payload files so that the upgrade can be run again. A
+// product window that never answers does not stop Setup.
 #include "upgrade_run_support.h"
+
+#include "ProductRegistry.h"
+
+#include <functional>
 
 namespace upgraderun {
 namespace {
 
+using StagedProduct = product::StagedProduct;
+
 struct IncompleteCase {
     const char* name;
-    int heldRow = -1;           // 0-based row whose destination another program holds open
-    int readOnlyRow = -1;       // 0-based row whose destination is read-only
-    int missingPayloadRow = -1; // 0-based row whose payload file is missing
-    bool holdList = false;      // the list file is held open by another program
-    bool writeBasePath = true;  // the registry has the install base
+    UINT message; // 124, or 122 when the product is not where the registry says
+    // Changes to the staged product before Setup starts.
+    std::function<void(const product::ProductOptions&, const StagedProduct&)> arrange;
+    int heldRow = 0;       // destination (from 1) held open by another program; 10: the list
+    bool runAgain = false; // afterwards, with the cause gone, the upgrade is run again
 };
 
 void PrintTo(const IncompleteCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-IncompleteCase Case(const char* name) {
-    IncompleteCase c;
-    c.name = name;
-    return c;
+void PointBasePathAt(const product::ProductOptions& options, const std::string& base) {
+    ASSERT_TRUE(product::WriteProductRegistry(options, base));
 }
 
-IncompleteCase HeldDestination() {
-    IncompleteCase c = Case("DestinationHeldOpen");
-    c.heldRow = 0;
-    return c;
-}
-
-IncompleteCase ReadOnlyDestination() {
-    IncompleteCase c = Case("DestinationReadOnly");
-    c.readOnlyRow = 5;
-    return c;
-}
-
-IncompleteCase MissingPayload() {
-    IncompleteCase c = Case("PayloadFileMissing");
-    c.missingPayloadRow = 2;
-    return c;
-}
-
-IncompleteCase HeldList() {
-    IncompleteCase c = Case("ListFileHeldOpen");
-    c.holdList = true;
-    return c;
-}
-
-IncompleteCase MissingBasePath() {
-    IncompleteCase c = Case("BasePathMissing");
-    c.writeBasePath = false;
-    return c;
-}
-
-const IncompleteCase kIncompleteCases[] = {HeldDestination(), ReadOnlyDestination(),
-                                           MissingPayload(), HeldList(), MissingBasePath()};
-
-// Where the payload's destinations and the list file would lie with an empty install base:
-// below the root of Setup's current drive, C:.
-const char* const kDriveRootPaths[] = {"C:\\tindict", "C:\\QuilloRes.dll", "C:\\QuilloSA",
-                                       "C:\\QuilloMT", "C:\\QuilloHub"};
+// clang-format off
+const IncompleteCase kIncompleteCases[] = {
+    {"RowSixHeldOpen", kUpgradeIncompleteString, {}, 6, true},
+    {"ListFileHeldOpen", kUpgradeIncompleteString, {}, 10},
+    {"DestinationReadOnly", kUpgradeIncompleteString,
+     [](const product::ProductOptions&, const StagedProduct& p) {
+         ASSERT_TRUE(::SetFileAttributesA(p.destinationFiles[5].c_str(), FILE_ATTRIBUTE_READONLY));
+     }},
+    {"PayloadFileMissing", kUpgradeIncompleteString,
+     [](const product::ProductOptions&, const StagedProduct& p) {
+         ASSERT_TRUE(::DeleteFileA(p.payloadFiles[2].c_str()));
+     }},
+    {"PayloadFileEmpty", kUpgradeIncompleteString,
+     [](const product::ProductOptions&, const StagedProduct& p) {
+         ASSERT_TRUE(product::WriteFileBytes(p.payloadFiles[6], ""));
+     }},
+    {"BasePathMissing", kUpgradeIncompleteString,
+     [](const product::ProductOptions& o, const StagedProduct&) {
+         product::ProductOptions without = o;
+         without.writeBasePath = false;
+         product::RemoveProductRegistry();
+         PointBasePathAt(without, "");
+     }},
+    // Resolved against Setup's current folder, the setup folder, it would write there.
+    {"BasePathRelative", kUpgradeIncompleteString,
+     [](const product::ProductOptions& o, const StagedProduct&) { PointBasePathAt(o, "Quillo"); }},
+    {"BasePathAFile", kUpgradeIncompleteString,
+     [](const product::ProductOptions& o, const StagedProduct& p) {
+         PointBasePathAt(o, p.listFile);
+     }},
+    {"BasePathLongerThanAPath", kUpgradeIncompleteString,
+     [](const product::ProductOptions& o, const StagedProduct& p) {
+         PointBasePathAt(o, p.installBase + "\\" + std::string(250, 'q'));
+     }},
+    {"BasePathFolderAbsent", kWrongVersionString,
+     [](const product::ProductOptions& o, const StagedProduct& p) {
+         PointBasePathAt(o, p.installBase + "Gone");
+     }},
+    {"BasePathEmptyFolder", kWrongVersionString,
+     [](const product::ProductOptions& o, const StagedProduct& p) {
+         PointBasePathAt(o, p.installBase + "\\QuilloHub");
+     }},
+};
+// clang-format on
 
 class IncompleteUpgradeTest : public UpgradeRunTest,
-                              public ::testing::WithParamInterface<IncompleteCase> {
-protected:
-    void TearDown() override {
-        UpgradeRunTest::TearDown();
-        if (m_ownsDriveRoot) {
-            for (const char* path : kDriveRootPaths)
-                product::DeleteTree(path);
-        }
-    }
+                              public ::testing::WithParamInterface<IncompleteCase> {};
 
-    // Stages an installed product below the drive root, as Setup would find it with an empty
-    // install base: every destination older than its payload file, and a list file.
-    void StageBelowDriveRoot() {
-        for (const char* path : kDriveRootPaths)
-            ASSERT_FALSE(product::FileExists(path) || product::FolderExists(path))
-                << path << " exists and is not the test's own";
-        m_ownsDriveRoot = true;
-        for (int row = 0; row < 9; ++row) {
-            std::string destination = std::string("C:") + product::kDestinationPaths[row];
-            ASSERT_TRUE(product::MakeFolders(destination.substr(0, destination.rfind('\\'))));
-            ASSERT_TRUE(product::WriteFileBytes(destination, product::InstalledContent(row)));
-            ASSERT_TRUE(product::SetFileTicks(
-                destination, product::InstalledTicks(row, product::DestState::Older)));
-        }
-        ASSERT_TRUE(product::MakeFolders("C:\\QuilloHub"));
-        ASSERT_TRUE(product::WriteFileBytes("C:\\QuilloHub\\modlist.ini", ListBefore()));
-        m_driveRootBefore = DriveRootSnapshot();
-    }
-
-    TreeSnapshot DriveRootSnapshot() const {
-        TreeSnapshot snapshot;
-        for (const char* path : kDriveRootPaths) {
-            if (product::FileExists(path))
-                snapshot[path] = FileRecord{product::ReadFileBytes(path), product::FileTicks(path)};
-            for (const auto& [relative, record] : SnapshotTree(path))
-                snapshot[path + relative] = record;
-        }
-        return snapshot;
-    }
-
-    bool m_ownsDriveRoot = false;
-    TreeSnapshot m_driveRootBefore;
-};
-
-TEST_P(IncompleteUpgradeTest, ReplacesWhatItCanRegistersNothingAndSaysSo) {
+TEST_P(IncompleteUpgradeTest, ChangesNothingSaysSoAndStaysToBeRunAgain) {
     const IncompleteCase& c = GetParam();
     product::ProductOptions options = DefaultOptions();
-    options.writeBasePath = c.writeBasePath;
-    if (c.missingPayloadRow >= 0)
-        options.payloadPresent[c.missingPayloadRow] = false;
     Stage(options);
-    if (c.readOnlyRow >= 0) {
-        ASSERT_TRUE(::SetFileAttributesA(m_product.destinationFiles[c.readOnlyRow].c_str(),
-                                         FILE_ATTRIBUTE_READONLY));
-    }
-    if (!c.writeBasePath) {
-        ASSERT_NO_FATAL_FAILURE(StageBelowDriveRoot());
-    }
-    if (c.heldRow >= 0)
-        HoldOpen(m_product.destinationFiles[c.heldRow]);
-    if (c.holdList)
-        HoldOpen(m_product.listFile);
+    if (c.arrange)
+        ASSERT_NO_FATAL_FAILURE(c.arrange(options, m_product));
+    const TreeSnapshot installBefore = SnapshotTree(m_product.installBase);
+    const TreeSnapshot setupBefore = SnapshotTree(m_product.setupFolder);
+    if (c.heldRow)
+        HoldOpen(c.heldRow == 10 ? m_product.listFile : m_product.destinationFiles[c.heldRow - 1]);
     ASSERT_FALSE(HasFailure());
     StartProduct();
     HWND licence = OpenLicenceDialog();
@@ -134,25 +96,33 @@ TEST_P(IncompleteUpgradeTest, ReplacesWhatItCanRegistersNothingAndSaysSo) {
     Accept(licence);
 
     ResultBox result = WaitForResult(licence);
-    ExpectResult(result, kUpgradeIncompleteString);
-    EXPECT_EQ(QuitRequestLines(m_productLog), ExpectedQuitRequestLines());
-    // Files are read once the holders have let them go.
+    ExpectResult(result, c.message);
+    const bool incomplete = c.message == kUpgradeIncompleteString;
+    AnswerAndExpectEnd(result, licence, incomplete);
+    // Files are read once the holders have let them go. Nothing changed: not the install tree,
+    // not the setup folder (where a relative install base would lead), not the drive's root.
     m_holders.clear();
-    if (c.writeBasePath) {
-        TreeSnapshot expected = m_treeBefore;
-        for (int row = 0; row < 9; ++row) {
-            bool failed = row == c.heldRow || row == c.readOnlyRow || row == c.missingPayloadRow;
-            if (!failed)
-                expected[product::kDestinationPaths[row]] = FileRecord{
-                    product::PayloadContent(row), product::PayloadTicks(row, options.dest[row])};
-        }
-        // The rows that could be replaced were; the failed row and the list file are as staged.
-        EXPECT_TRUE(SameTree(expected, SnapshotTree(m_product.installBase)));
-    } else {
-        EXPECT_TRUE(InstallTreeUnchanged());
-        EXPECT_TRUE(SameTree(m_driveRootBefore, DriveRootSnapshot())) << "below the drive root";
+    EXPECT_TRUE(SameTree(installBefore, SnapshotTree(m_product.installBase)));
+    if (incomplete)
+        EXPECT_TRUE(SameTree(setupBefore, SnapshotTree(m_product.setupFolder)));
+    else
+        EXPECT_TRUE(uidriver::WaitUntil([&] {
+            return !product::FolderExists(m_product.setupFolder);
+        })) << "Setup did not remove itself after the product was found not installed";
+    for (const char* path : {"C:\\tindict", "C:\\QuilloRes.dll", "C:\\QuilloSA", "C:\\QuilloHub"})
+        EXPECT_FALSE(product::FileExists(path) || product::FolderExists(path)) << path;
+
+    if (c.runAgain) {
+        HWND again = OpenLicenceDialog();
+        ASSERT_NE(again, nullptr);
+        Accept(again);
+        ResultBox done = WaitForResult(again);
+        ExpectResult(done, kUpgradeDoneString);
+        for (int row = 0; row < 9; ++row)
+            EXPECT_EQ(product::ReadFileBytes(m_product.destinationFiles[row]),
+                      product::PayloadContent(row));
+        AnswerAndExpectEnd(done, again);
     }
-    AnswerAndExpectEnd(result, licence);
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, IncompleteUpgradeTest, ::testing::ValuesIn(kIncompleteCases),
@@ -181,9 +151,8 @@ TEST_F(UpgradeRunTest, AProductWindowThatNeverAnswersDoesNotStopSetup) {
 }
 
 // A list file too large to be read into memory: 2000 MB, all but its first bytes a hole of
-// zero bytes (which the file system does not store). Whatever Setup makes of it, the progress
-// dialog ends by itself and a result is shown; when the upgrade is reported incomplete, the
-// list file is left as it was.
+// zero bytes (which the file system does not store). The progress dialog ends by itself, the
+// upgrade is reported incomplete, and nothing changed: the list file is as it was.
 TEST_F(UpgradeRunTest, AListFileTooLargeForMemoryStillEndsTheRun) {
     Stage(DefaultOptions());
     {
@@ -203,19 +172,15 @@ TEST_F(UpgradeRunTest, AListFileTooLargeForMemoryStillEndsTheRun) {
 
     ResultBox result = WaitForResult(licence);
     ASSERT_NE(result.window, nullptr) << "the progress dialog did not end";
-    std::wstring done = ExpectedString(kUpgradeDoneString);
-    std::wstring incomplete = ExpectedString(kUpgradeIncompleteString);
-    EXPECT_TRUE(result.info.text == done || result.info.text == incomplete)
-        << "the result shows \"" << uidriver::Narrow(result.info.text) << "\"";
-    if (result.info.text == incomplete) {
-        WIN32_FILE_ATTRIBUTE_DATA data = {};
-        ASSERT_TRUE(
-            ::GetFileAttributesExA(m_product.listFile.c_str(), GetFileExInfoStandard, &data));
-        EXPECT_EQ((static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
-                  2000LL << 20);
-        EXPECT_EQ(product::FileTicks(m_product.listFile), listTicks) << "the list file was written";
-    }
-    AnswerAndExpectEnd(result, licence);
+    ExpectResult(result, kUpgradeIncompleteString);
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(::GetFileAttributesExA(m_product.listFile.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ((static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow, 2000LL << 20);
+    EXPECT_EQ(product::FileTicks(m_product.listFile), listTicks) << "the list file was written";
+    for (int row = 0; row < 9; ++row)
+        EXPECT_EQ(product::ReadFileBytes(m_product.destinationFiles[row]),
+                  product::InstalledContent(row));
+    AnswerAndExpectEnd(result, licence, true);
 }
 
 } // namespace

@@ -256,11 +256,15 @@ void UpgradeRunTest::ExpectResult(const ResultBox& result, UINT id) {
     EXPECT_FALSE(result.hasIcon) << "the result message shows an icon";
 }
 
-void UpgradeRunTest::AnswerAndExpectEnd(const ResultBox& result, HWND licence) {
+void UpgradeRunTest::AnswerAndExpectEnd(const ResultBox& result, HWND licence, bool keepsSetup) {
     ASSERT_NE(result.window, nullptr);
     ASSERT_TRUE(uidriver::AnswerMessageBox(result.window, IDOK)) << "the result has no OK";
     EXPECT_TRUE(uidriver::WaitForWindowGone(licence)) << "the licence dialog stayed";
     ASSERT_TRUE(m_setup.WaitForExit()) << "Setup did not end after the result message";
+    if (keepsSetup) {
+        EXPECT_TRUE(product::FileExists(m_product.setupExe)) << "Setup.exe was removed";
+        return;
+    }
     for (const std::string& payload : m_product.payloadFiles)
         EXPECT_FALSE(product::FileExists(payload)) << payload << " was not deleted";
 }

@@ -118,9 +118,10 @@ protected:
     // Checks the result message: captioned "Setup", the text of string `id` in the user's
     // language, only an OK button, no icon.
     void ExpectResult(const ResultBox& result, UINT id);
-    // Answers the result message with OK and checks that the licence dialog closes, Setup
-    // ends, and the payload files are gone from the setup folder.
-    void AnswerAndExpectEnd(const ResultBox& result, HWND licence);
+    // Answers the result message with OK and checks that the licence dialog closes and Setup
+    // ends; the payload files are then gone from the setup folder, or, when `keepsSetup` (after
+    // a failed upgrade, to be run again), Setup.exe is still there.
+    void AnswerAndExpectEnd(const ResultBox& result, HWND licence, bool keepsSetup = false);
 
     // String `id` of the built Setup.exe in `language` (read as data, never run).
     std::wstring ExpectedString(UINT id, LANGID language = ResourceLanguage());

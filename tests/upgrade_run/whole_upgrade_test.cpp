@@ -101,6 +101,8 @@ TEST_P(WholeUpgradeTest, AsksTheProductToQuitThenReplacesRegistersAndEnds) {
     ResultBox result = WaitForResult(licence);
     ExpectResult(result, kUpgradeDoneString);
     EXPECT_EQ(QuitRequestLines(m_productLog), ExpectedQuitRequestLines());
+    // The run ends when its result has been answered: nothing of it remains then.
+    AnswerAndExpectEnd(result, licence);
 
     TreeSnapshot after = SnapshotTree(m_product.installBase);
     for (int row = 0; row < 9; ++row) {
@@ -128,8 +130,6 @@ TEST_P(WholeUpgradeTest, AsksTheProductToQuitThenReplacesRegistersAndEnds) {
                                  << "\ninstead of\n  " << Printable(c.listAfter);
     // Nothing else changed: no stray temporary file, no other file touched.
     EXPECT_TRUE(SameTree(ExpectedTree(c, after), after));
-
-    AnswerAndExpectEnd(result, licence);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WholeUpgradeTest, ::testing::ValuesIn(kWholeUpgradeCases),
