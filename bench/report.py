@@ -12,7 +12,7 @@ import re
 import subprocess
 import sys
 
-SIZE_LIMIT = 128 * 1024
+SIZE_LIMIT = 112 * 1024
 
 DEFINITIONS = [
     "- Registration: `RegisterInAppList(\"Pack07up02.exe\")` against one `ReadFile` of the whole "
