@@ -336,20 +336,32 @@ TEST_F(SetupResources, ManifestAsksForAdministratorAndKeepsTheClassicLook) {
     EXPECT_EQ(manifest.find("<dependency"), std::string::npos) << "no visual styles";
 }
 
-// The DLLs Setup.exe's import table names, read from the file's own headers.
-std::vector<std::string> ImportedDlls(const std::wstring& path) {
-    std::vector<std::string> names;
+// The bytes of the file at `path`.
+std::vector<BYTE> FileBytes(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return names;
+        return {};
     DWORD size = GetFileSize(file, nullptr);
     std::vector<BYTE> image(size);
     DWORD read = 0;
     ReadFile(file, image.data(), size, &read, nullptr);
     CloseHandle(file);
+    return image;
+}
+
+const IMAGE_NT_HEADERS32* NtHeaders(const std::vector<BYTE>& image) {
     auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+    return reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+}
+
+// The DLLs Setup.exe's import table names, read from the file's own headers.
+std::vector<std::string> ImportedDlls(const std::wstring& path) {
+    std::vector<std::string> names;
+    std::vector<BYTE> image = FileBytes(path);
+    if (image.empty())
+        return names;
+    const IMAGE_NT_HEADERS32* nt = NtHeaders(image);
     auto* sections = IMAGE_FIRST_SECTION(nt);
     auto offsetOf = [&](DWORD rva) -> DWORD {
         for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
@@ -383,6 +395,17 @@ TEST_F(SetupResources, ImportsOnlyDllsTheSystemAlwaysTakesFromItsOwnFolder) {
         EXPECT_NE(std::find(knownDlls.begin(), knownDlls.end(), name), knownDlls.end())
             << name << " could be planted beside Setup.exe";
     }
+}
+
+// Whatever keeps Setup.exe small, it is still loaded at a random base: it asks
+// for one and carries the relocations that make it possible.
+TEST_F(SetupResources, LoadsAtARandomBase) {
+    std::vector<BYTE> image = FileBytes(SetupExePath());
+    ASSERT_FALSE(image.empty());
+    const IMAGE_NT_HEADERS32* nt = NtHeaders(image);
+    EXPECT_TRUE(nt->OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    EXPECT_FALSE(nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+    EXPECT_GT(nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u);
 }
 
 } // namespace
