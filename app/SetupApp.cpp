@@ -25,6 +25,10 @@ CString ReadInstallBase() {
 }
 } // namespace
 
+CSetupApp::CSetupApp() {
+    m_fileErrorFormat = IDS_FILE_ERROR;
+}
+
 BOOL CSetupApp::InitInstance() {
     AfxEnableControlContainer();
     Enable3dControls();

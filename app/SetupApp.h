@@ -5,7 +5,7 @@
 
 class CSetupApp : public CWinApp {
 public:
-    CSetupApp() = default;
+    CSetupApp();
     BOOL InitInstance() override;
 
 private:

@@ -1,7 +1,6 @@
 #include "AfxApp.h"
 
 #include "AfxFile.h"
-#include "res/resource.h"
 
 #include <commctrl.h>
 #include <mbctype.h>
@@ -9,22 +8,24 @@
 namespace {
 CWinApp* g_app = nullptr;
 
-// The application's name when none is given: the executable's base name.
+// The application's name when none is given: the executable's base name. The path is read
+// whole, however long, so that the name never comes from a path cut short.
 CString ModuleBaseName(HINSTANCE instance) {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(instance, path, MAX_PATH);
-    const char* name = path;
-    for (const char* p = path; *p; p = ::CharNextA(p)) {
-        if (*p == '\\' || *p == '/' || *p == ':')
-            name = p + 1;
-    }
-    CString base(name);
-    const char* dot = nullptr;
-    for (const char* p = name; *p; p = ::CharNextA(p)) {
-        if (*p == '.')
-            dot = p;
-    }
-    return dot ? base.Left(static_cast<int>(dot - name)) : base;
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length;
+    while ((length = ::GetModuleFileNameW(instance, &path[0], static_cast<DWORD>(path.size()))) ==
+           path.size())
+        path.resize(path.size() * 2);
+    path.resize(length);
+    std::wstring::size_type start = path.find_last_of(L"\\/:");
+    std::wstring name = path.substr(start == std::wstring::npos ? 0 : start + 1);
+    std::wstring::size_type dot = name.rfind(L'.');
+    if (dot != std::wstring::npos)
+        name.resize(dot);
+    char text[MAX_PATH] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), text,
+                          MAX_PATH - 1, nullptr, nullptr);
+    return CString(text);
 }
 
 // Takes DLLs from the system folder only: an installer usually runs from a
@@ -73,8 +74,9 @@ int AfxMessageBox(const char* text, UINT type) {
 }
 
 void AfxReportFileError(const CFileException& error, HWND owner) {
-    CString format;
-    format.LoadString(IDS_FILE_ERROR);
+    CString format = "%s: %s";
+    if (g_app && g_app->m_fileErrorFormat)
+        format.LoadString(g_app->m_fileErrorFormat);
     CString reason = error.ErrorText();
     // wsprintfA stops at 1024 characters; build the text by hand instead.
     std::string result;

@@ -15,6 +15,9 @@ public:
     const char* m_pszAppName = nullptr;
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
+    // The string resource that reports a file error: a text with two "%s", the file's path and
+    // the system's description of the error. 0: the description alone.
+    UINT m_fileErrorFormat = 0;
 
 private:
     friend int AfxWinMain(HINSTANCE instance);

@@ -1,16 +1,5 @@
 #include "AfxFile.h"
 
-namespace {
-constexpr long long kTicksPerSecond = 10000000;
-
-long long WholeSeconds(const FILETIME& time) {
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = time.dwLowDateTime;
-    ticks.HighPart = time.dwHighDateTime;
-    return static_cast<long long>(ticks.QuadPart / kTicksPerSecond);
-}
-} // namespace
-
 CString CFileException::ErrorText() const {
     char* text = nullptr;
     DWORD length = ::FormatMessageA(
@@ -91,26 +80,6 @@ UINT CFile::Read(void* buffer, UINT count) {
     return read;
 }
 
-void CFile::Write(const void* buffer, UINT count) {
-    if (count == 0)
-        return;
-    DWORD written = 0;
-    if (!::WriteFile(m_hFile.Get(), buffer, count, &written, nullptr))
-        Throw(::GetLastError());
-    // A short write is an error, never a partial success.
-    if (written != count)
-        Throw(ERROR_DISK_FULL);
-}
-
-unsigned long long CFile::Seek(long long offset, UINT from) {
-    LARGE_INTEGER distance;
-    distance.QuadPart = offset;
-    LARGE_INTEGER position;
-    if (!::SetFilePointerEx(m_hFile.Get(), distance, &position, from))
-        Throw(::GetLastError());
-    return static_cast<unsigned long long>(position.QuadPart);
-}
-
 unsigned long long CFile::GetLength() const {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(m_hFile.Get(), &size))
@@ -118,29 +87,8 @@ unsigned long long CFile::GetLength() const {
     return static_cast<unsigned long long>(size.QuadPart);
 }
 
-void CFile::Flush() {
-    if (!::FlushFileBuffers(m_hFile.Get()))
-        Throw(::GetLastError());
-}
-
-void CFile::SetLength(unsigned long long length) {
-    Seek(static_cast<long long>(length), begin);
-    if (!::SetEndOfFile(m_hFile.Get()))
-        Throw(::GetLastError());
-}
-
 void CFile::Close() {
     HANDLE h = m_hFile.Release();
     if (h != INVALID_HANDLE_VALUE && !::CloseHandle(h))
         Throw(::GetLastError());
-}
-
-BOOL CFile::GetStatus(const char* path, CFileStatus& status) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data))
-        return FALSE;
-    status.m_mtime = WholeSeconds(data.ftLastWriteTime);
-    status.m_size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    status.m_attribute = data.dwFileAttributes;
-    return TRUE;
 }

@@ -1,5 +1,5 @@
-// CFile: a file handle whose read, write, seek and close errors raise a
-// CFileException carrying the file's path and the system's error code.
+// CFile: a file handle whose read and close errors raise a CFileException
+// carrying the file's path and the system's error code.
 #pragma once
 
 #include "AfxString.h"
@@ -19,12 +19,6 @@ public:
     DWORD m_lOsError;
 };
 
-struct CFileStatus {
-    long long m_mtime = 0; // last modification, whole seconds since 1601 (UTC)
-    unsigned long long m_size = 0;
-    DWORD m_attribute = 0;
-};
-
 class CFile {
 public:
     enum OpenFlags : UINT {
@@ -40,29 +34,20 @@ public:
         modeCreate = 0x1000,
         modeNoTruncate = 0x2000,
     };
-    enum SeekPosition { begin = FILE_BEGIN, current = FILE_CURRENT, end = FILE_END };
 
     CFile() = default;
-    virtual ~CFile() = default; // an open file is closed without raising
+    ~CFile() = default; // an open file is closed without raising
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
     // Opens `path`; false when it cannot be opened (the error goes to `error` when given).
-    virtual BOOL Open(const char* path, UINT flags, CFileException* error = nullptr);
-    virtual UINT Read(void* buffer, UINT count);
-    virtual void Write(const void* buffer, UINT count);
-    virtual unsigned long long Seek(long long offset, UINT from);
-    virtual unsigned long long GetLength() const;
-    virtual void Flush();
-    virtual void Close();
-    // Cuts the file (or extends it) to `length` bytes.
-    virtual void SetLength(unsigned long long length);
+    BOOL Open(const char* path, UINT flags, CFileException* error = nullptr);
+    UINT Read(void* buffer, UINT count);
+    unsigned long long GetLength() const;
+    void Close();
 
     bool IsOpen() const { return m_hFile.IsValid(); }
-    HANDLE GetHandle() const { return m_hFile.Get(); }
     const CString& GetFilePath() const { return m_strFileName; }
-
-    static BOOL GetStatus(const char* path, CFileStatus& status);
 
 protected:
     [[noreturn]] void Throw(DWORD error) const;

@@ -3,6 +3,7 @@
 // would only add to the size of a program that must stay small. Linked into
 // Setup.exe alone: tests and tools keep the run-time's own versions.
 #include <bits/functexcept.h>
+#include <cstdint>
 #include <cstdlib>
 #include <math.h>
 #include <new>
@@ -72,4 +73,157 @@ __gcc_personality_v0(int version, _Unwind_Action actions, _Unwind_Exception_Clas
     return __gxx_personality_v0(version, actions, exceptionClass, exception, context);
 }
 
+} // extern "C"
+
+// The unwinder finds the table entry (FDE) of each function it unwinds through by asking
+// _Unwind_Find_FDE. The run-time's version keeps sorted search tables for programs that load
+// and unload many modules, some 10 KB; this program has one table, its own .eh_frame section,
+// which crtbegin registers at start-up, and throws only on rare errors. A linear walk of that
+// table finds the same entry.
+namespace {
+const unsigned char* g_ehFrame = nullptr;
+
+// DWARF pointer encodings of the exception tables (low four bits: format; next three: base).
+constexpr unsigned char kEncodingFormat = 0x0f;
+constexpr unsigned char kEncodingPcRelative = 0x10;
+constexpr unsigned char kEncodingBase = 0x70;
+constexpr unsigned char kEncodingIndirect = 0x80;
+
+uintptr_t ReadUnsignedLeb(const unsigned char*& p) {
+    uintptr_t value = 0;
+    unsigned shift = 0;
+    unsigned char byte;
+    do {
+        byte = *p++;
+        value |= static_cast<uintptr_t>(byte & 0x7f) << shift;
+        shift += 7;
+    } while (byte & 0x80);
+    return value;
+}
+
+template <typename T> uintptr_t ReadFixed(const unsigned char*& p) {
+    T value;
+    __builtin_memcpy(&value, p, sizeof value);
+    p += sizeof value;
+    return static_cast<uintptr_t>(value);
+}
+
+// Reads a pointer in `encoding`; `apply` resolves a pc-relative or indirect one.
+uintptr_t ReadEncoded(unsigned char encoding, const unsigned char*& p, bool apply) {
+    const unsigned char* start = p;
+    uintptr_t value = 0;
+    switch (encoding & kEncodingFormat) {
+    case 0x00: // absolute, pointer-sized
+    case 0x03: // unsigned, 4 bytes
+        value = ReadFixed<uint32_t>(p);
+        break;
+    case 0x0b: // signed, 4 bytes
+        value = ReadFixed<int32_t>(p);
+        break;
+    case 0x02:
+        value = ReadFixed<uint16_t>(p);
+        break;
+    case 0x0a:
+        value = ReadFixed<int16_t>(p);
+        break;
+    case 0x01:
+        value = ReadUnsignedLeb(p);
+        break;
+    default: // not written by this compiler for this target
+        std::abort();
+    }
+    if (apply && value != 0) {
+        if ((encoding & kEncodingBase) == kEncodingPcRelative)
+            value += reinterpret_cast<uintptr_t>(start);
+        if (encoding & kEncodingIndirect)
+            value = *reinterpret_cast<const uintptr_t*>(value);
+    }
+    return value;
+}
+
+// The encoding a CIE gives the addresses of its FDEs (augmentation 'R'; absolute without one).
+unsigned char AddressEncoding(const unsigned char* cie) {
+    const unsigned char* p = cie + 8; // after the length and the CIE id
+    unsigned char version = *p++;
+    const char* augmentation = reinterpret_cast<const char*>(p);
+    p += __builtin_strlen(augmentation) + 1;
+    ReadUnsignedLeb(p); // code alignment
+    ReadUnsignedLeb(p); // data alignment (signed; only skipped)
+    if (version == 1)
+        ++p; // return address register
+    else
+        ReadUnsignedLeb(p);
+    if (augmentation[0] != 'z')
+        return 0;
+    ReadUnsignedLeb(p); // augmentation data length
+    for (const char* a = augmentation + 1; *a; ++a) {
+        if (*a == 'R')
+            return *p;
+        if (*a == 'P') {
+            unsigned char personality = *p++;
+            ReadEncoded(personality, p, false);
+        } else if (*a == 'L') {
+            ++p;
+        }
+    }
+    return 0;
+}
+} // namespace
+
+extern "C" {
+struct object;
+struct dwarf_eh_bases {
+    void* tbase;
+    void* dbase;
+    void* func;
+};
+
+void __register_frame_info(const void* begin, struct object*) {
+    g_ehFrame = static_cast<const unsigned char*>(begin);
+}
+
+void* __deregister_frame_info(const void* begin) {
+    if (begin == g_ehFrame)
+        g_ehFrame = nullptr;
+    return nullptr;
+}
+
+const void* _Unwind_Find_FDE(void* pc, struct dwarf_eh_bases* bases) {
+    const unsigned char* p = g_ehFrame;
+    while (p) {
+        uint32_t length;
+        int32_t cieOffset;
+        __builtin_memcpy(&length, p, 4);
+        if (length == 0) // the table's end
+            break;
+        __builtin_memcpy(&cieOffset, p + 4, 4);
+        if (cieOffset != 0) { // an FDE; a CIE has the id 0
+            unsigned char encoding = AddressEncoding(p + 4 - cieOffset);
+            const unsigned char* q = p + 8;
+            uintptr_t begin = ReadEncoded(encoding, q, true);
+            uintptr_t range = ReadEncoded(encoding & kEncodingFormat, q, false);
+            // A function the linker dropped keeps an FDE that begins at 0.
+            if (begin != 0 && reinterpret_cast<uintptr_t>(pc) - begin < range) {
+                bases->tbase = nullptr;
+                bases->dbase = nullptr;
+                bases->func = reinterpret_cast<void*>(begin);
+                return p;
+            }
+        }
+        p += 4 + length;
+    }
+    return nullptr;
+}
+
+// The exceptions being handled, per thread in the run-time's version, which brings in emulated
+// thread-local storage. Setup runs its code on one thread; the system's threads (the animation
+// control's, say) never throw.
+void* __cxa_get_globals() noexcept {
+    alignas(void*) static unsigned char globals[4 * sizeof(void*)];
+    return globals;
+}
+
+void* __cxa_get_globals_fast() noexcept {
+    return __cxa_get_globals();
+}
 } // extern "C"

@@ -23,16 +23,3 @@ CString CString::Left(int count) const {
         count = 0;
     return CString(m_text.substr(0, static_cast<size_t>(count)));
 }
-
-CString CString::Right(int count) const {
-    if (count < 0)
-        count = 0;
-    if (static_cast<size_t>(count) >= m_text.size())
-        return *this;
-    return CString(m_text.substr(m_text.size() - static_cast<size_t>(count)));
-}
-
-int CString::Find(const char* sub) const {
-    size_t pos = m_text.find(sub ? sub : "");
-    return pos == std::string::npos ? -1 : static_cast<int>(pos);
-}

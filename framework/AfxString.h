@@ -23,10 +23,6 @@ public:
 
     // The first `count` characters (all of them when count exceeds the length).
     CString Left(int count) const;
-    // The last `count` characters (all of them when count exceeds the length).
-    CString Right(int count) const;
-    // Position of the first occurrence of `sub`, or -1.
-    int Find(const char* sub) const;
 
     CString& operator=(const char* text) {
         m_text = text ? text : "";

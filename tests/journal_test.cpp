@@ -7,43 +7,40 @@
 
 namespace {
 
-Journal TwoEntries(JournalState state) {
+Journal ThreeEntries() {
     Journal journal;
-    journal.state = state;
-    journal.entries = {{"C:\\Quillo\\tindict\\qdlg.dll", false},
-                       {"C:\\Quillo \xB3\x5C\\QuilloRes.dll", true}};
+    journal.entries = {{0, false}, {1, true}, {kListItem, false}};
     return journal;
 }
 
 TEST(JournalTest, TextGoesBackToTheSameJournal) {
     for (JournalState state :
          {JournalState::Preparing, JournalState::Committing, JournalState::Committed}) {
-        const Journal journal = TwoEntries(state);
+        const Journal journal = ThreeEntries();
         Journal parsed;
-        ASSERT_TRUE(ParseJournal(FormatJournal(journal), &parsed));
-        EXPECT_EQ(journal.state, parsed.state);
-        ASSERT_EQ(2u, parsed.entries.size());
-        for (size_t i = 0; i < 2; ++i) {
-            EXPECT_EQ(journal.entries[i].destination, parsed.entries[i].destination);
+        ASSERT_TRUE(ParseJournal(FormatJournal(journal, state), &parsed));
+        EXPECT_EQ(state, parsed.state);
+        ASSERT_EQ(3u, parsed.entries.size());
+        for (size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(journal.entries[i].item, parsed.entries[i].item);
             EXPECT_EQ(journal.entries[i].adds, parsed.entries[i].adds);
         }
     }
 }
 
 TEST(JournalTest, OnlyAWholeJournalIsRead) {
-    const std::string text = FormatJournal(TwoEntries(JournalState::Committing));
+    const std::string text = FormatJournal(ThreeEntries(), JournalState::Committing);
     Journal parsed;
     // Every cut short of the whole text, as a torn write would leave it.
     for (size_t length = 0; length < text.size(); ++length)
         EXPECT_FALSE(ParseJournal(text.substr(0, length), &parsed)) << "cut at " << length;
     EXPECT_FALSE(ParseJournal(text + "x", &parsed));
-    std::string otherState = text;
-    otherState.replace(otherState.find("committing"), 10, "committinG");
-    EXPECT_FALSE(ParseJournal(otherState, &parsed));
-    const std::string header = text.substr(0, text.find("state"));
-    EXPECT_FALSE(ParseJournal(header + "state committing\r\nadd \r\nend\r\n", &parsed));
-    EXPECT_FALSE(ParseJournal(header + "state committing\r\nmove C:\\a\r\nend\r\n", &parsed));
-    EXPECT_TRUE(ParseJournal(header + "state committed\r\nend\r\n", &parsed));
+    const std::string header = text.substr(0, text.find("\r\n") + 2);
+    for (const char* body : {"x\r\nend\r\n", "c\r\nm1\r\nend\r\n", "c\r\nr:\r\nend\r\n",
+                             "c\r\nr1\r\r\nend\r\n", "c\nr1\r\nend\r\n"})
+        EXPECT_FALSE(ParseJournal(header + body, &parsed)) << body;
+    EXPECT_TRUE(ParseJournal(header + "d\r\nend\r\n", &parsed));
+    EXPECT_TRUE(parsed.entries.empty());
 }
 
 // What recovery does to one entry for each state and each set of files found.

@@ -90,8 +90,8 @@ NewFile::~NewFile() {
 }
 
 bool NewFile::Create(const CString& path) {
-    m_file.Reset(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
+    m_file.Reset(
+        ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file) {
         DWORD error = ::GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)

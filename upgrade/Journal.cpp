@@ -1,69 +1,55 @@
 #include "upgrade/Journal.h"
 
 namespace {
-const char kHeader[] = "Quillo upgrade journal 1\r\n";
+// A header with the format's version, the state as one letter, then one line per entry: "r" or
+// "a" (replaces or adds) and the item's digit, then an end mark that a torn write lacks.
+const char kHeader[] = "Quillo upgrade journal 2\r\n";
+const char kStates[] = "pcd"; // preparing, committing, committed
 const char kEnd[] = "end\r\n";
-const char kLineEnd[] = "\r\n";
-const char* const kStateNames[] = {"preparing", "committing", "committed"};
-const char kReplaces[] = "replace ";
-const char kAdds[] = "add ";
-
-// Takes the line at `pos` without its line end; false when there is no whole line.
-bool TakeLine(const std::string& text, std::string::size_type& pos, std::string* line) {
-    std::string::size_type end = text.find(kLineEnd, pos);
-    if (end == std::string::npos)
-        return false;
-    *line = text.substr(pos, end - pos);
-    pos = end + 2;
-    return true;
-}
-
-bool StartsWith(const std::string& text, const char* prefix, std::string* rest) {
-    std::string::size_type length = std::char_traits<char>::length(prefix);
-    if (text.compare(0, length, prefix) != 0)
-        return false;
-    *rest = text.substr(length);
-    return true;
-}
+constexpr std::string::size_type kHeaderLength = sizeof kHeader - 1;
+constexpr std::string::size_type kEndLength = sizeof kEnd - 1;
 } // namespace
 
-std::string FormatJournal(const Journal& journal) {
+std::string FormatJournal(const Journal& journal, JournalState state) {
     std::string text = kHeader;
-    text += std::string("state ") + kStateNames[static_cast<int>(journal.state)] + kLineEnd;
-    for (const JournalEntry& entry : journal.entries)
-        text += (entry.adds ? kAdds : kReplaces) + entry.destination + kLineEnd;
+    text += kStates[static_cast<int>(state)];
+    text += "\r\n";
+    for (const JournalEntry& entry : journal.entries) {
+        text += entry.adds ? 'a' : 'r';
+        text += static_cast<char>('0' + entry.item);
+        text += "\r\n";
+    }
     return text + kEnd;
 }
 
 bool ParseJournal(const std::string& text, Journal* journal) {
-    if (text.compare(0, sizeof kHeader - 1, kHeader) != 0)
-        return false;
-    std::string::size_type pos = sizeof kHeader - 1;
-    std::string line, rest;
-    if (!TakeLine(text, pos, &line) || !StartsWith(line, "state ", &rest))
+    // Header, state line, entry lines of four bytes each, end mark.
+    std::string::size_type size = text.size();
+    if (size < kHeaderLength + 3 + kEndLength || text.compare(0, kHeaderLength, kHeader) != 0 ||
+        text.compare(size - kEndLength, kEndLength, kEnd) != 0 ||
+        (size - kHeaderLength - 3 - kEndLength) % 4 != 0)
         return false;
     Journal parsed;
+    const char* p = text.c_str() + kHeaderLength;
+    const char* end = text.c_str() + size - kEndLength;
     int state = 0;
-    while (state < 3 && rest != kStateNames[state])
+    while (state < 3 && kStates[state] != p[0])
         ++state;
-    if (state == 3)
+    if (state == 3 || p[1] != '\r' || p[2] != '\n')
         return false;
     parsed.state = static_cast<JournalState>(state);
-    while (TakeLine(text, pos, &line)) {
-        if (line + kLineEnd == kEnd) {
-            if (pos != text.size())
-                return false;
-            *journal = parsed;
-            return true;
-        }
+    for (p += 3; p < end; p += 4) {
         JournalEntry entry;
-        entry.adds = StartsWith(line, kAdds, &entry.destination);
-        if ((!entry.adds && !StartsWith(line, kReplaces, &entry.destination)) ||
-            entry.destination.empty())
+        entry.adds = p[0] == 'a';
+        entry.item = p[1] - '0';
+        if ((!entry.adds && p[0] != 'r') || entry.item < 0 || entry.item > kListItem ||
+            p[2] != '\r' || p[3] != '\n')
             return false;
         parsed.entries.push_back(entry);
     }
-    return false;
+    journal->state = parsed.state;
+    journal->entries.swap(parsed.entries);
+    return true;
 }
 
 unsigned RecoverySteps(JournalState state, bool adds, bool stagedExists, bool backupExists) {

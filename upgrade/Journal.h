@@ -1,6 +1,6 @@
 // The journal of an upgrade in progress: which installed files it changes, and how far it has
 // got. It lies in the install base while the upgrade runs, so that a run cut short (the process
-// killed, the machine losing power) is finished or rolled back by the next start. Pure: the
+// killed, the machine losing power) is rolled back or finished by the next start. Pure: the
 // journal's text and the recovery decisions, no file access.
 #pragma once
 
@@ -8,25 +8,31 @@
 #include <vector>
 
 // How far an upgrade has got. Every changed file has a staged copy of its new content beside it
-// (StagedPathOf), and every replaced file a backup of its old content (BackupPathOf).
+// (StagedPathOf), and every replaced file a backup of its old content (BackupPathOf) from just
+// before its staged copy is renamed over it.
 enum class JournalState {
-    Preparing,  // staged copies and backups are being made; no installed file has changed
-    Committing, // staged copies are being put in place, one rename each
+    Preparing,  // staged copies are being made; no installed file has changed
+    Committing, // staged copies are being renamed into place, one rename each
     Committed,  // every staged copy is in place; the backups are no longer needed
 };
 
+// One changed file: the payload row (0 to 8) or the list file (kListItem), below the install
+// base where the journal lies.
 struct JournalEntry {
-    std::string destination; // the installed file's full path
-    bool adds = false;       // the file was missing before: no backup, roll-back deletes it
+    int item = 0;
+    bool adds = false; // the file was missing before: no backup, a roll-back deletes it
 };
+
+// The item number of the application-list file.
+constexpr int kListItem = 9;
 
 struct Journal {
     JournalState state = JournalState::Preparing;
     std::vector<JournalEntry> entries;
 };
 
-// The journal as text, and back. Parsing fails on anything but a whole journal.
-std::string FormatJournal(const Journal& journal);
+// The journal as text in state `state`, and back. Parsing fails on anything but a whole journal.
+std::string FormatJournal(const Journal& journal, JournalState state);
 bool ParseJournal(const std::string& text, Journal* journal);
 
 // What recovery does to one entry's files, as flags.

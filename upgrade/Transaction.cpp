@@ -1,6 +1,8 @@
 #include "upgrade/Transaction.h"
 
+#include "upgrade/AppListRegistration.h"
 #include "upgrade/FileOps.h"
+#include "upgrade/PayloadRules.h"
 
 namespace {
 const char kJournalName[] = "\\QuilloSetup.journal";
@@ -9,12 +11,12 @@ CString JournalPath(const CString& installBase) {
     return installBase + kJournalName;
 }
 
-CString Staged(const JournalEntry& entry) {
-    return StagedPathOf(entry.destination);
+CString Staged(const CString& path) {
+    return StagedPathOf(path.Str()).c_str();
 }
 
-CString Backup(const JournalEntry& entry) {
-    return BackupPathOf(entry.destination);
+CString Backup(const CString& path) {
+    return BackupPathOf(path.Str()).c_str();
 }
 
 bool Exists(const CString& path) {
@@ -24,27 +26,26 @@ bool Exists(const CString& path) {
 // Whether the destination may be renamed over: absent when the entry adds it, else a file that
 // no other program holds open. (Windows refuses to rename over a file in use; Wine does not, so
 // the program looks first.)
-bool ReadyForRename(const JournalEntry& entry) {
-    if (entry.adds)
-        return ProbeFile(entry.destination.c_str()).kind == FileProbe::Kind::Absent;
-    return OpenExclusively(entry.destination.c_str()).IsValid();
+bool ReadyForRename(const CString& destination, bool adds) {
+    if (adds)
+        return ProbeFile(destination).kind == FileProbe::Kind::Absent;
+    return OpenExclusively(destination).IsValid();
 }
 
-bool RenameIntoPlace(const JournalEntry& entry) {
-    DWORD flags = MOVEFILE_WRITE_THROUGH | (entry.adds ? 0 : MOVEFILE_REPLACE_EXISTING);
+bool RenameIntoPlace(const CString& destination, bool adds) {
+    DWORD flags = MOVEFILE_WRITE_THROUGH | (adds ? 0 : MOVEFILE_REPLACE_EXISTING);
     return Retry(kFileAttempts, [&] {
-        return ReadyForRename(entry) &&
-               ::MoveFileExA(Staged(entry), entry.destination.c_str(), flags);
+        return ReadyForRename(destination, adds) &&
+               ::MoveFileExA(Staged(destination), destination, flags);
     });
 }
 
 // Keeps the old file under its backup name: a second name for the same file where the file
 // system allows it (nothing is copied, and the old file comes back whole, with everything it
 // carries), else a copy.
-bool MakeBackup(const JournalEntry& entry) {
-    CString destination = entry.destination.c_str();
-    return ::CreateHardLinkA(Backup(entry), destination, nullptr) ||
-           CopyToNewFile(destination, Backup(entry), destination);
+bool MakeBackup(const CString& destination) {
+    return ::CreateHardLinkA(Backup(destination), destination, nullptr) ||
+           CopyToNewFile(destination, Backup(destination), destination);
 }
 
 bool ReadJournal(const CString& path, Journal* journal) {
@@ -52,40 +53,46 @@ bool ReadJournal(const CString& path, Journal* journal) {
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite))
         return false;
     try {
-        return ParseJournal(ReadWholeFile(file), journal);
+        std::string text = ReadWholeFile(file);
+        return ParseJournal(text, journal);
     } catch (const CFileException&) {
         return false;
     }
 }
 
 // Undoes or finishes every entry as the journal's state says.
-bool ApplyRecovery(const Journal& journal) {
+bool ApplyRecovery(const Journal& journal, const CString& installBase) {
     bool done = true;
     for (const JournalEntry& entry : journal.entries) {
-        unsigned steps =
-            RecoverySteps(journal.state, entry.adds, Exists(Staged(entry)), Exists(Backup(entry)));
-        CString destination = entry.destination.c_str();
+        CString destination = UpgradedFile(installBase, entry.item);
+        unsigned steps = RecoverySteps(journal.state, entry.adds, Exists(Staged(destination)),
+                                       Exists(Backup(destination)));
         if (steps & kRestoreBackup)
             done &= Retry(kFileAttempts, [&] {
-                return ::MoveFileExA(Backup(entry), destination,
+                return ::MoveFileExA(Backup(destination), destination,
                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
             });
         if (steps & kDeleteDestination)
             done &= DeleteWithRetries(destination);
         if (steps & kDeleteStaged)
-            done &= DeleteWithRetries(Staged(entry));
+            done &= DeleteWithRetries(Staged(destination));
         if (steps & kDeleteBackup)
-            done &= DeleteWithRetries(Backup(entry));
+            done &= DeleteWithRetries(Backup(destination));
     }
     return done;
 }
 
 // Deletes the journal, and its next version should one have been left half made.
-bool DeleteJournal(const CString& journalPath) {
-    return DeleteWithRetries(StagedPathOf(journalPath.Str()).c_str()) &&
-           DeleteWithRetries(journalPath);
+bool DeleteJournal(const CString& installBase) {
+    CString path = JournalPath(installBase);
+    return DeleteWithRetries(Staged(path)) && DeleteWithRetries(path);
 }
 } // namespace
+
+CString UpgradedFile(const CString& installBase, int item) {
+    return item == kListItem ? AppListPath(installBase)
+                             : installBase + kPayloadRows[item].destination;
+}
 
 UpgradeTransaction::UpgradeTransaction(const CString& installBase) : m_installBase(installBase) {
 }
@@ -97,11 +104,12 @@ UpgradeTransaction::~UpgradeTransaction() {
 
 bool UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries) {
     CString journal = JournalPath(m_installBase);
-    if (!FitsFileFunctions(StagedPathOf(journal.Str()).c_str()) || Exists(journal))
+    if (!FitsFileFunctions(Staged(journal)) || Exists(journal))
         return false;
     for (const JournalEntry& entry : entries) {
-        if (!FitsFileFunctions(Staged(entry)) || !FitsFileFunctions(Backup(entry)) ||
-            Exists(Staged(entry)) || Exists(Backup(entry)))
+        CString destination = UpgradedFile(m_installBase, entry.item);
+        if (!FitsFileFunctions(Staged(destination)) || !FitsFileFunctions(Backup(destination)) ||
+            Exists(Staged(destination)) || Exists(Backup(destination)))
             return false;
     }
     m_journal.entries = entries;
@@ -111,17 +119,17 @@ bool UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries) {
 
 bool UpgradeTransaction::StageCopy(size_t index, const CString& source) {
     const JournalEntry& entry = m_journal.entries[index];
-    CString like = entry.adds ? CString() : CString(entry.destination.c_str());
-    return CopyToNewFile(source, Staged(entry), like);
+    CString destination = UpgradedFile(m_installBase, entry.item);
+    return CopyToNewFile(source, Staged(destination), entry.adds ? CString() : destination);
 }
 
 bool UpgradeTransaction::StageBytes(size_t index, const std::string& bytes) {
-    const JournalEntry& entry = m_journal.entries[index];
+    CString destination = UpgradedFile(m_installBase, m_journal.entries[index].item);
     NewFile staged;
-    if (!staged.Create(Staged(entry)))
+    if (!staged.Create(Staged(destination)))
         return false;
     staged.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
-    staged.Finish(nullptr, entry.destination.c_str());
+    staged.Finish(nullptr, destination);
     return true;
 }
 
@@ -129,7 +137,8 @@ bool UpgradeTransaction::Commit() {
     // Look at every destination first, so that a file in use fails the upgrade before anything
     // has changed.
     for (const JournalEntry& entry : m_journal.entries) {
-        if (!Retry(kFileAttempts, [&] { return ReadyForRename(entry); }))
+        CString destination = UpgradedFile(m_installBase, entry.item);
+        if (!Retry(kFileAttempts, [&] { return ReadyForRename(destination, entry.adds); }))
             return false;
     }
     if (!WriteJournal(JournalState::Committing))
@@ -137,44 +146,43 @@ bool UpgradeTransaction::Commit() {
     // The backup is made just before the rename, once the file is known to be free: a second
     // name of a file that a program holds could not be deleted again until it lets go.
     for (const JournalEntry& entry : m_journal.entries) {
-        if ((!entry.adds && !MakeBackup(entry)) || !RenameIntoPlace(entry))
+        CString destination = UpgradedFile(m_installBase, entry.item);
+        if ((!entry.adds && !MakeBackup(destination)) || !RenameIntoPlace(destination, entry.adds))
             return false;
     }
     if (!WriteJournal(JournalState::Committed))
         return false;
     m_committed = true;
     for (const JournalEntry& entry : m_journal.entries)
-        DeleteWithRetries(Backup(entry));
+        DeleteWithRetries(Backup(UpgradedFile(m_installBase, entry.item)));
     return true;
 }
 
 UpgradeTransaction::Recovery UpgradeTransaction::Recover(const CString& installBase) {
     CString path = JournalPath(installBase);
-    if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(StagedPathOf(path.Str()).c_str()))
+    if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(Staged(path)))
         return Recovery::None;
     if (!Exists(path))
-        return DeleteJournal(path) ? Recovery::None : Recovery::Failed;
+        return DeleteJournal(installBase) ? Recovery::None : Recovery::Failed;
     Journal journal;
-    if (!ReadJournal(path, &journal) || !ApplyRecovery(journal))
+    if (!ReadJournal(path, &journal) || !ApplyRecovery(journal, installBase))
         return Recovery::Failed;
     // A committed run keeps its journal until it has ended (Finish), so that a crash before
     // then still finds it complete.
     if (journal.state == JournalState::Committed)
         return Recovery::Completed;
-    return DeleteJournal(path) ? Recovery::RolledBack : Recovery::Failed;
+    return DeleteJournal(installBase) ? Recovery::RolledBack : Recovery::Failed;
 }
 
 void UpgradeTransaction::Finish(const CString& installBase) {
     if (Recover(installBase) == Recovery::Completed)
-        DeleteJournal(JournalPath(installBase));
+        DeleteJournal(installBase);
 }
 
 bool UpgradeTransaction::WriteJournal(JournalState state) {
-    Journal next = m_journal;
-    next.state = state;
     CString path = JournalPath(m_installBase);
-    CString staged = StagedPathOf(path.Str()).c_str();
-    std::string text = FormatJournal(next);
+    CString staged = Staged(path);
+    std::string text = FormatJournal(m_journal, state);
     {
         NewFile file;
         if (!DeleteWithRetries(staged) || !file.Create(staged))
@@ -194,5 +202,5 @@ bool UpgradeTransaction::WriteJournal(JournalState state) {
 
 bool UpgradeTransaction::RollBack() {
     // Should a step fail, the journal stays for the next start of Setup to try again.
-    return ApplyRecovery(m_journal) && DeleteJournal(JournalPath(m_installBase));
+    return ApplyRecovery(m_journal, m_installBase) && DeleteJournal(m_installBase);
 }

@@ -11,6 +11,9 @@
 
 #include <string>
 
+// The installed file that journal item `item` names below `installBase`.
+CString UpgradedFile(const CString& installBase, int item);
+
 class UpgradeTransaction {
 public:
     explicit UpgradeTransaction(const CString& installBase);

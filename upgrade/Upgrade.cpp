@@ -10,12 +10,6 @@
 namespace {
 using Kind = FileProbe::Kind;
 
-struct PlannedRow {
-    CString source;
-    CString destination;
-    RowOutcome outcome;
-};
-
 // Whether the row's paths, and the names kept beside its destination, fit the file functions.
 bool RowPathsFit(const CString& source, const CString& destination) {
     return FitsFileFunctions(source) &&
@@ -23,17 +17,13 @@ bool RowPathsFit(const CString& source, const CString& destination) {
            FitsFileFunctions(BackupPathOf(destination.Str()).c_str());
 }
 
-PlannedRow PlanRow(const PayloadRow& row, const CString& setupFolder, const CString& installBase) {
-    PlannedRow planned{setupFolder + row.source, installBase + row.destination,
-                       RowOutcome::SkippedNotNewer};
-    bool fit = RowPathsFit(planned.source, planned.destination);
-    FileProbe destination = ProbeFile(planned.destination);
+RowOutcome DecideRow(const PayloadRow& row, const CString& source, const CString& destination) {
+    FileProbe installed = ProbeFile(destination);
     FileProbe folder;
-    if (destination.kind == Kind::Absent)
-        folder = ProbeFile(FolderOf(planned.destination));
-    planned.outcome = DecideRow(kPayloadRule, row.onlyWhenInstalled, fit, ProbeFile(planned.source),
-                                destination, folder);
-    return planned;
+    if (installed.kind == Kind::Absent)
+        folder = ProbeFile(FolderOf(destination));
+    return DecideRow(kPayloadRule, row.onlyWhenInstalled, RowPathsFit(source, destination),
+                     ProbeFile(source), installed, folder);
 }
 } // namespace
 
@@ -54,41 +44,39 @@ UpgradeOutcome CheckInstallBase(const CString& installBase) {
 
 UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& installBase,
                               const char* entry) {
-    std::vector<PlannedRow> rows;
     std::vector<JournalEntry> entries;
-    for (const PayloadRow& row : kPayloadRows) {
-        rows.push_back(PlanRow(row, setupFolder, installBase));
-        RowOutcome outcome = rows.back().outcome;
+    for (int item = 0; item < kPayloadRowCount; ++item) {
+        const PayloadRow& row = kPayloadRows[item];
+        RowOutcome outcome =
+            DecideRow(row, setupFolder + row.source, UpgradedFile(installBase, item));
         if (IsFailure(outcome))
             return UpgradeOutcome::Incomplete;
         if (outcome == RowOutcome::Replaced || outcome == RowOutcome::Added)
-            entries.push_back({rows.back().destination.Str(), outcome == RowOutcome::Added});
+            entries.push_back({item, outcome == RowOutcome::Added});
     }
     // A product without a list file has nothing to register.
     CString listPath = AppListPath(installBase);
     FileProbe list = ProbeFile(listPath);
     if (list.kind == Kind::File && !list.readOnly)
-        entries.push_back({listPath.Str(), false});
+        entries.push_back({kListItem, false});
     else if (list.kind != Kind::Absent)
         return UpgradeOutcome::Incomplete;
 
     UpgradeTransaction transaction(installBase);
     if (!transaction.Begin(entries))
         return UpgradeOutcome::Incomplete;
-    size_t index = 0;
-    for (const PlannedRow& row : rows) {
-        if (row.outcome != RowOutcome::Replaced && row.outcome != RowOutcome::Added)
-            continue;
-        if (!transaction.StageCopy(index++, row.source))
+    for (size_t index = 0; index < entries.size(); ++index) {
+        int item = entries[index].item;
+        if (item == kListItem) {
+            // The list is read last, just before the renames, so that the product has the least
+            // time to change it meanwhile.
+            std::string newList;
+            if (!RegisterInAppList(listPath, entry, &newList) ||
+                !transaction.StageBytes(index, newList))
+                return UpgradeOutcome::Incomplete;
+        } else if (!transaction.StageCopy(index, setupFolder + kPayloadRows[item].source)) {
             return UpgradeOutcome::Incomplete;
-    }
-    // The list is read last, just before the renames, so that the product has the least time
-    // to change it meanwhile.
-    if (index < entries.size()) {
-        std::string newList;
-        if (!RegisterInAppList(listPath, entry, &newList) ||
-            !transaction.StageBytes(index, newList))
-            return UpgradeOutcome::Incomplete;
+        }
     }
     return transaction.Commit() ? UpgradeOutcome::Upgraded : UpgradeOutcome::Incomplete;
 }

@@ -503,7 +503,7 @@ TEST_P(CrashRecoveryTest, NextStartRollsBackOrFinishes) {
     for (size_t row = 0; row < c.entries.size(); ++row) {
         const EntryLeft& left = c.entries[row];
         const std::string& destination = m_product.destinationFiles[row];
-        journal.entries.push_back({destination, left.adds});
+        journal.entries.push_back({static_cast<int>(row), left.adds});
         const std::string oldFile = product::InstalledContent(int(row));
         const std::string newFile = product::PayloadContent(int(row));
         // Every destination is missing as staged; an added one stays so until renamed.
@@ -515,7 +515,7 @@ TEST_P(CrashRecoveryTest, NextStartRollsBackOrFinishes) {
             ASSERT_TRUE(product::WriteFileBytes(BackupPathOf(destination), oldFile));
     }
     const std::string journalPath = m_product.installBase + "\\QuilloSetup.journal";
-    ASSERT_TRUE(product::WriteFileBytes(journalPath, FormatJournal(journal)));
+    ASSERT_TRUE(product::WriteFileBytes(journalPath, FormatJournal(journal, c.state)));
 
     EXPECT_EQ(c.recovery, UpgradeTransaction::Recover(m_product.installBase.c_str()));
     if (c.recovery == Rec::Completed) {
@@ -547,7 +547,7 @@ INSTANTIATE_TEST_SUITE_P(Crashes, CrashRecoveryTest, testing::ValuesIn(kCrashCas
 TEST_F(UpgradeEngineTest, AJournalThatCannotBeReadIsKeptAndNothingIsTouched) {
     Stage(Options());
     const std::string journalPath = m_product.installBase + "\\QuilloSetup.journal";
-    ASSERT_TRUE(product::WriteFileBytes(journalPath, "Quillo upgrade journal 1\r\nstate comm"));
+    ASSERT_TRUE(product::WriteFileBytes(journalPath, "Quillo upgrade journal 2\r\nc\r\nr"));
     const TreeSnapshot before = SnapshotTree(m_product.installBase);
 
     EXPECT_EQ(Rec::Failed, UpgradeTransaction::Recover(m_product.installBase.c_str()));
