@@ -113,12 +113,12 @@ protected:
         return HookedRun(ReadHookLog(m_hookLog), licence, copy, animation);
     }
 
-    // Posts a timer message with `id` to `window`, then a marker, and waits until the hooks
-    // have seen the marker taken from the queue: the timer message has then been handled.
-    void PostTimerAndWait(HWND window, WPARAM id) {
+    // Posts `message` to `window`, then a marker, and waits until the hooks have seen the marker
+    // taken from the queue: the message has then been handled.
+    void PostAndWait(HWND window, UINT message, WPARAM wParam) {
         static WPARAM marker = 0x4D00;
         ++marker;
-        ASSERT_TRUE(::PostMessageW(window, WM_TIMER, id, 0)) << "the window is gone";
+        ASSERT_TRUE(::PostMessageW(window, message, wParam, 0)) << "the window is gone";
         ASSERT_TRUE(::PostMessageW(window, WM_NULL, marker, 0)) << "the window is gone";
         bool seen = uidriver::WaitUntil([&] {
             for (const HookEvent& event : ReadHookLog(m_hookLog)) {
@@ -128,7 +128,7 @@ protected:
             }
             return false;
         });
-        ASSERT_TRUE(seen) << "the timer message was not handled";
+        ASSERT_TRUE(seen) << "the posted message was not handled";
     }
 };
 
@@ -194,35 +194,38 @@ INSTANTIATE_TEST_SUITE_P(Machines, ClipBeforeWorkTest, ::testing::ValuesIn(kMach
                              return std::string(info.param.name);
                          });
 
-// A timer message with an identifier that the receiving dialog does not use for itself.
-enum class Target { Licence, Copy };
+// A message posted to one of the dialogs that it must not act on: a timer message with an
+// identifier that the dialog does not use for itself, or a second "Yes" while the upgrade runs.
+enum class Target { Licence, Copy, LicenceWhileCopying };
 
-struct ForeignTimerCase {
+struct ForeignMessageCase {
     const char* name;
     Target target;
-    WPARAM id;
+    UINT message;
+    WPARAM wParam;
 };
 
-void PrintTo(const ForeignTimerCase& c, std::ostream* os) {
+void PrintTo(const ForeignMessageCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-const ForeignTimerCase kForeignTimerCases[] = {
-    {"LicenceDialog101", Target::Licence, kOpenClipTimer},
-    {"LicenceDialog555", Target::Licence, 555},
-    {"ProgressDialog100", Target::Copy, kWorkTimer},
-    {"ProgressDialog555", Target::Copy, 555},
+const ForeignMessageCase kForeignMessageCases[] = {
+    {"LicenceDialog101", Target::Licence, WM_TIMER, kOpenClipTimer},
+    {"LicenceDialog555", Target::Licence, WM_TIMER, 555},
+    {"ProgressDialog100", Target::Copy, WM_TIMER, kWorkTimer},
+    {"ProgressDialog555", Target::Copy, WM_TIMER, 555},
+    {"SecondYesWhileTheUpgradeRuns", Target::LicenceWhileCopying, WM_COMMAND, IDOK},
 };
 
-class ForeignTimerTest : public ProgressDialogTest,
-                         public ::testing::WithParamInterface<ForeignTimerCase> {};
+class ForeignMessageTest : public ProgressDialogTest,
+                           public ::testing::WithParamInterface<ForeignMessageCase> {};
 
-TEST_P(ForeignTimerTest, GetsDefaultProcessingOnly) {
-    const ForeignTimerCase& c = GetParam();
+TEST_P(ForeignMessageTest, ChangesNothing) {
+    const ForeignMessageCase& c = GetParam();
     auto beforeYes = [&](HWND licence) {
         if (c.target != Target::Licence)
             return;
-        PostTimerAndWait(licence, c.id);
+        PostAndWait(licence, c.message, c.wParam);
         // Nothing started: no progress dialog, no quit request, no file changed, and the
         // licence dialog still waits for an answer.
         uidriver::WindowQuery copyQuery = uidriver::WindowQuery::Dialog();
@@ -233,15 +236,18 @@ TEST_P(ForeignTimerTest, GetsDefaultProcessingOnly) {
         EXPECT_TRUE(QuitRequestLines(m_productLog).empty());
         EXPECT_TRUE(InstallTreeUnchanged());
     };
-    auto whileCopying = [&](HWND, HWND copy) {
+    auto whileCopying = [&](HWND licence, HWND copy) {
         if (c.target == Target::Copy)
-            PostTimerAndWait(copy, c.id);
+            PostAndWait(copy, c.message, c.wParam);
+        else if (c.target == Target::LicenceWhileCopying)
+            PostAndWait(licence, c.message, c.wParam);
     };
     HookedRun run = RunHooked(whileCopying, beforeYes);
     ASSERT_FALSE(HasFatalFailure());
 
-    HWND target = c.target == Target::Licence ? run.licence() : run.copy();
-    EXPECT_EQ(run.TimerFirings(target, c.id), 1) << "the posted timer message was not seen";
+    HWND target = c.target == Target::Copy ? run.copy() : run.licence();
+    if (c.message == WM_TIMER)
+        EXPECT_EQ(run.TimerFirings(target, c.wParam), 1) << "the posted message was not seen";
     // The clip was opened once, from the dialog's own timer; the work ran once.
     std::vector<int> openings = run.ClipOpenings();
     ASSERT_EQ(openings.size(), 1u) << run.Dump();
@@ -259,8 +265,8 @@ TEST_P(ForeignTimerTest, GetsDefaultProcessingOnly) {
                   AppendedEntry("3", DefaultOptions().productInfo));
 }
 
-INSTANTIATE_TEST_SUITE_P(Timers, ForeignTimerTest, ::testing::ValuesIn(kForeignTimerCases),
-                         [](const ::testing::TestParamInfo<ForeignTimerCase>& info) {
+INSTANTIATE_TEST_SUITE_P(Messages, ForeignMessageTest, ::testing::ValuesIn(kForeignMessageCases),
+                         [](const ::testing::TestParamInfo<ForeignMessageCase>& info) {
                              return std::string(info.param.name);
                          });
 

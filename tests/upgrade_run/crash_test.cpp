@@ -1,0 +1,161 @@
+// Setup killed at many moments of an upgrade with large payload files, as a crash or a power cut
+// would end it: every installed file is whole at every moment, the old file or the new one; the
+// next start of Setup rolls the run back (and the upgrade is then run again) or finishes it; in
+// the end the product is upgraded, registered once, and its install tree holds exactly its own
+// files.
+#include "upgrade_run_support.h"
+
+#include <functional>
+
+namespace upgraderun {
+namespace {
+
+// Large payload files widen the moments between the steps of the run.
+constexpr size_t kPayloadSize = 8 << 20;
+
+std::string LargePayload(int row) {
+    return std::string(kPayloadSize, static_cast<char>('a' + row)) + product::PayloadContent(row);
+}
+
+struct KillCase {
+    const char* name;
+    // Whether the run has reached the moment to kill it, from what the test sees.
+    std::function<bool(const product::StagedProduct&, const std::string& journal)> reached;
+};
+
+void PrintTo(const KillCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+bool Exists(const std::string& path) {
+    return product::FileExists(path);
+}
+
+const KillCase kKillCases[] = {
+    {"RightAfterYes", [](const product::StagedProduct&, const std::string&) { return true; }},
+    {"JournalWritten",
+     [](const product::StagedProduct&, const std::string& journal) { return !journal.empty(); }},
+    {"HalfStaged", [](const product::StagedProduct& p,
+                      const std::string&) { return Exists(p.destinationFiles[4] + "~new"); }},
+    {"AllStaged", [](const product::StagedProduct& p,
+                     const std::string&) { return Exists(p.listFile + "~new"); }},
+    {"Committing",
+     [](const product::StagedProduct&, const std::string& journal) {
+         return journal.find("\r\nc\r\n") != std::string::npos;
+     }},
+    {"FirstFileReplaced",
+     [](const product::StagedProduct& p, const std::string&) {
+         // Its size, not its content: a reading test would hold the file Setup replaces.
+         WIN32_FILE_ATTRIBUTE_DATA data;
+         return ::GetFileAttributesExA(p.destinationFiles[0].c_str(), GetFileExInfoStandard,
+                                       &data) &&
+                data.nFileSizeLow > kPayloadSize;
+     }},
+    {"Committed",
+     [](const product::StagedProduct&, const std::string& journal) {
+         return journal.find("\r\nd\r\n") != std::string::npos;
+     }},
+    // Killed while the result is shown: the run is complete, only its end is missing.
+    {"WhileTheResultIsShown", nullptr},
+};
+
+class CrashTest : public UpgradeRunTest, public ::testing::WithParamInterface<KillCase> {
+protected:
+    // Every destination is whole: the installed file or the payload file, nothing between; the
+    // list likewise.
+    void ExpectEveryFileWhole(const std::string& registered) {
+        for (int row = 0; row < 9; ++row) {
+            std::string bytes = product::ReadFileBytes(m_product.destinationFiles[row]);
+            EXPECT_TRUE(bytes == product::InstalledContent(row) || bytes == LargePayload(row))
+                << "row " << row + 1 << " holds " << bytes.size() << " bytes that are neither";
+        }
+        std::string list = product::ReadFileBytes(m_product.listFile);
+        EXPECT_TRUE(list == ListBefore() || list == registered) << Printable(list);
+    }
+
+    // Starts Setup again and runs it to its end: it shows the licence (accepted) unless the
+    // interrupted run was complete, then its result (answered).
+    void RunAgainToTheEnd(bool wasComplete) {
+        uidriver::StartOptions options;
+        options.workingDirectory = uidriver::Widen(m_product.setupFolder);
+        m_setup =
+            uidriver::Process::Start(uidriver::Widen(m_product.setupExe), L"upgrade", options);
+        ASSERT_TRUE(m_setup.Started());
+        HWND first = uidriver::WaitForWindow(m_setup, uidriver::WindowQuery::Dialog(), 60000);
+        ASSERT_NE(first, nullptr) << "Setup showed nothing when started again";
+        ResultBox result;
+        HWND licence = nullptr;
+        EXPECT_EQ(!wasComplete, uidriver::Control(first, kLicenceEditId) != nullptr)
+            << (wasComplete ? "the complete run was run again" : "the licence was not shown");
+        if (uidriver::Control(first, kLicenceEditId)) {
+            licence = first;
+            Accept(licence);
+            result = WaitForResult(licence);
+        } else {
+            result.window = first;
+            uidriver::WaitUntil([&] {
+                result.info = uidriver::ReadMessageBox(first);
+                return !result.info.caption.empty();
+            });
+        }
+        ExpectResult(result, kUpgradeDoneString);
+        ASSERT_TRUE(uidriver::AnswerMessageBox(result.window, IDOK));
+        ASSERT_TRUE(m_setup.WaitForExit(60000)) << "Setup did not end";
+    }
+};
+
+TEST_P(CrashTest, EveryFileStaysWholeAndTheNextStartCompletesTheUpgrade) {
+    Stage(DefaultOptions());
+    for (int row = 0; row < 9; ++row) {
+        ASSERT_TRUE(product::WriteFileBytes(m_product.payloadFiles[row], LargePayload(row)));
+        ASSERT_TRUE(product::SetFileTicks(m_product.payloadFiles[row],
+                                          product::PayloadTicks(row, product::DestState::Older)));
+    }
+    const std::string registered = ListPrefix() + ListHeader("3") +
+                                   ListBefore().substr(16 + ListHeader("2").size()) +
+                                   AppendedEntry("3", DefaultOptions().productInfo);
+    const std::string journalPath = m_product.installBase + "\\QuilloSetup.journal";
+    HWND licence = OpenLicenceDialog();
+    ASSERT_NE(licence, nullptr);
+    Accept(licence);
+
+    bool reached =
+        GetParam().reached
+            ? uidriver::WaitUntil(
+                  [&] {
+                      return GetParam().reached(m_product, product::ReadFileBytes(journalPath));
+                  },
+                  60000, 1)
+            : WaitForResult(licence).window != nullptr;
+    m_setup.Kill();
+    EXPECT_TRUE(reached) << "the run never reached that moment";
+    ExpectEveryFileWhole(registered);
+    const bool complete =
+        product::ReadFileBytes(journalPath).find("\r\nd\r\n") != std::string::npos;
+
+    ASSERT_NO_FATAL_FAILURE(RunAgainToTheEnd(complete));
+    for (int row = 0; row < 9; ++row)
+        EXPECT_TRUE(product::ReadFileBytes(m_product.destinationFiles[row]) == LargePayload(row))
+            << "row " << row + 1 << " was not upgraded";
+    EXPECT_EQ(Printable(registered), Printable(product::ReadFileBytes(m_product.listFile)));
+    // Exactly the product's files: nothing of either run is left in the install tree.
+    TreeSnapshot expected = m_treeBefore;
+    for (int row = 0; row < 9; ++row)
+        expected[product::kDestinationPaths[row]].bytes = LargePayload(row);
+    expected["\\QuilloHub\\modlist.ini"].bytes = registered;
+    TreeSnapshot after = SnapshotTree(m_product.installBase);
+    for (auto& [path, record] : expected)
+        if (after.count(path))
+            record.ticks = after[path].ticks;
+    EXPECT_TRUE(SameTree(expected, after));
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return !product::FolderExists(m_product.setupFolder); }))
+        << "Setup did not remove itself";
+}
+
+INSTANTIATE_TEST_SUITE_P(Kills, CrashTest, ::testing::ValuesIn(kKillCases),
+                         [](const ::testing::TestParamInfo<KillCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
+} // namespace upgraderun
