@@ -70,26 +70,34 @@ std::string Utf8(const std::wstring& text) {
     return bytes;
 }
 
-// The temporary folder in a form GetTempFileName takes: as the system gives it, or its short
-// form when that is too long. Empty when neither fits.
-std::wstring TemporaryFolder() {
-    std::wstring folder(::GetTempPathW(0, nullptr), L'\0');
-    folder.resize(::GetTempPathW(static_cast<DWORD>(folder.size()), &folder[0]));
-    if (folder.empty() || folder.size() <= kLongestTemporaryFolder)
-        return folder;
-    std::wstring shortFolder(::GetShortPathNameW(folder.c_str(), nullptr, 0), L'\0');
-    shortFolder.resize(::GetShortPathNameW(folder.c_str(), &shortFolder[0],
-                                           static_cast<DWORD>(shortFolder.size())));
-    return shortFolder.size() <= kLongestTemporaryFolder ? shortFolder : std::wstring();
+// The short form of `path`, or "" when there is none.
+std::wstring ShortForm(const std::wstring& path) {
+    std::wstring shortPath(::GetShortPathNameW(path.c_str(), nullptr, 0), L'\0');
+    shortPath.resize(
+        ::GetShortPathNameW(path.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size())));
+    return shortPath;
+}
+
+// `folder` (with its trailing separator), or its short form when it is longer than `longest`.
+// Empty when neither fits.
+std::wstring FolderWithin(const std::wstring& folder, size_t longest) {
+    std::wstring within = folder.size() <= longest ? folder : ShortForm(folder);
+    return within.size() <= longest ? within : std::wstring();
 }
 } // namespace
 
 void CSetupApp::StartSelfRemoval() {
     CString modulePath = OwnModulePath();
-    std::wstring temporaryFolder = TemporaryFolder();
+    std::wstring temporaryFolder(::GetTempPathW(0, nullptr), L'\0');
+    temporaryFolder.resize(
+        ::GetTempPathW(static_cast<DWORD>(temporaryFolder.size()), &temporaryFolder[0]));
+    // GetTempFileName takes a folder of at most kLongestTemporaryFolder characters, and a
+    // current folder may have at most kLongestPath.
+    std::wstring namingFolder = FolderWithin(temporaryFolder, kLongestTemporaryFolder);
+    std::wstring currentFolder = FolderWithin(temporaryFolder, kLongestPath);
     wchar_t temporaryCopy[MAX_PATH] = {};
-    if (modulePath.IsEmpty() || temporaryFolder.empty() ||
-        !::GetTempFileNameW(temporaryFolder.c_str(), L"Del", 0, temporaryCopy))
+    if (modulePath.IsEmpty() || namingFolder.empty() || currentFolder.empty() ||
+        !::GetTempFileNameW(namingFolder.c_str(), L"Del", 0, temporaryCopy))
         return;
     if (!::CopyFileW(Widen(modulePath.Str(), CP_ACP).c_str(), temporaryCopy, FALSE)) {
         ::DeleteFileW(temporaryCopy);
@@ -109,6 +117,9 @@ void CSetupApp::StartSelfRemoval() {
 
     // Both paths are quoted, so blanks reach the copy whole; the line is as long as it needs to
     // be. It is built in UTF-8, where quotes and backslashes are never part of another character.
+    // The copy's path is in the short form of its folder when that folder is too long for
+    // GetTempFileName. (Wine starts no program whose path in its long form is longer than a path
+    // may be, short form or not: the copy is then not started and deleted again.)
     std::string line = BuildCleanupCommandLine(
         Utf8(temporaryCopy), static_cast<long>(reinterpret_cast<intptr_t>(self.Get())),
         Utf8(Widen(modulePath.Str(), CP_ACP)));
@@ -123,7 +134,7 @@ void CSetupApp::StartSelfRemoval() {
     // The copy runs in the temporary folder: a process whose current folder is the setup folder
     // would keep that folder from being removed.
     if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                         temporaryFolder.c_str(), &startup, &info)) {
+                         currentFolder.c_str(), &startup, &info)) {
         ::CloseHandle(info.hThread);
         ::CloseHandle(info.hProcess);
     }

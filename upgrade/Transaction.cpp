@@ -159,8 +159,10 @@ bool UpgradeTransaction::Commit() {
 }
 
 UpgradeTransaction::Recovery UpgradeTransaction::Recover(const CString& installBase) {
+    // Only where the product could have been upgraded can a journal lie.
     CString path = JournalPath(installBase);
-    if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(Staged(path)))
+    if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(Staged(path)) ||
+        ProbeFile(installBase).kind != FileProbe::Kind::Folder)
         return Recovery::None;
     if (!Exists(path))
         return DeleteJournal(installBase) ? Recovery::None : Recovery::Failed;

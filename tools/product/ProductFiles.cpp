@@ -2,6 +2,8 @@
 // last-write times, folder creation and recursive deletion.
 #include "Staging.h"
 
+#include "upgrade/PathRules.h"
+
 namespace product {
 
 namespace {
@@ -17,14 +19,24 @@ FILETIME FileTimeOf(long long ticks) {
     return time;
 }
 
+bool IsLeadByte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != FALSE;
+}
+
+// Without separators at its end; a backslash that is the trail byte of a double-byte character
+// of the code page stays.
 std::string WithoutTrailingSeparator(std::string path) {
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) {
+    while (path.size() > 3 && FolderOfPath(path, IsLeadByte).size() == path.size() - 1) {
         path.pop_back();
     }
     return path;
 }
 
 } // namespace
+
+std::string ParentFolder(const std::string& path) {
+    return FolderOfPath(path, IsLeadByte);
+}
 
 std::string ReadFileBytes(const std::string& path) {
     // Full sharing: a test that looks at files while Setup works must never
@@ -102,9 +114,9 @@ bool MakeFolders(const std::string& path) {
     if (folder.empty() || FolderExists(folder)) {
         return !folder.empty();
     }
-    size_t cut = folder.find_last_of("\\/");
-    if (cut != std::string::npos && cut > 0) {
-        MakeFolders(folder.substr(0, cut));
+    std::string parent = ParentFolder(folder);
+    if (!parent.empty()) {
+        MakeFolders(parent);
     }
     return CreateDirectoryA(folder.c_str(), nullptr) || FolderExists(folder);
 }

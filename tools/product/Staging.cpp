@@ -38,11 +38,6 @@ bool IsSafeRoot(const std::string& root) {
            root[3] != '\\' && root[3] != '/';
 }
 
-std::string ParentFolder(const std::string& path) {
-    size_t cut = path.find_last_of('\\');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
 void StageInstallTree(const ProductOptions& options, const StagedProduct& paths) {
     MakeFolders(paths.installBase);
     for (int row = 0; row < 9; ++row) {

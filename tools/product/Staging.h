@@ -87,6 +87,8 @@ long long FileSeconds(const std::string& path);
 bool SetFileSeconds(const std::string& path, long long seconds);
 // Deletes a folder tree (or a single file); true when it no longer exists.
 bool DeleteTree(const std::string& path);
+// The folder part of a path in the code page in use (a trail byte is never a separator).
+std::string ParentFolder(const std::string& path);
 // Creates a folder and any missing parents; true when it exists afterwards.
 bool MakeFolders(const std::string& path);
 // Last-write time in 100-nanosecond ticks since 1601, or -1.
