@@ -192,7 +192,11 @@ bool UpgradeTransaction::WriteJournal(JournalState state) {
         file.Write(text.data(), static_cast<DWORD>(text.size()));
         file.Finish(nullptr, CString());
     }
-    if (!::MoveFileExA(staged, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A program that glances at files (a virus scanner, say) may hold the journal a moment.
+    if (!Retry(kFileAttempts, [&] {
+            return ::MoveFileExA(staged, path,
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        })) {
         DeleteWithRetries(staged);
         return false;
     }
