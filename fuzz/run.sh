@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the two fuzzers natively with clang (libFuzzer, AddressSanitizer,
-# UndefinedBehaviorSanitizer) into build/fuzz/ and runs both side by side for
+# Builds the fuzzers natively with clang (libFuzzer, AddressSanitizer,
+# UndefinedBehaviorSanitizer) into build/fuzz/ and runs them side by side for
 # the given number of seconds (default 20), each on a fresh copy of its seed
 # corpus under build/fuzz/, so the committed seeds are never written to.
 # Prints one summary line per fuzzer and exits non-zero when either finds a
@@ -31,6 +31,7 @@ flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -Wall -Wextra -I.
 targets=(
     "app_list_rewrite upgrade/AppListRewrite.cpp 4096"
     "cleanup_command_line app/CleanupCommandLine.cpp 1024"
+    "path_rules upgrade/PathRules.cpp 1024"
 )
 
 for target in "${targets[@]}"; do
