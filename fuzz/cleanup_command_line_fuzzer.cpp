@@ -17,6 +17,7 @@
 // - splitting the raw input as a command line ends, and gives no more arguments than it has
 //   bytes plus one, with no more argument bytes than input bytes.
 #include "app/CleanupCommandLine.h"
+#include "tests/support/command_line_split.h"
 
 #include <cerrno>
 #include <climits>

@@ -27,23 +27,25 @@ mkdir -p "$out"
 flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -Wall -Wextra -I.
        "-fsanitize=fuzzer,address,undefined" -fno-sanitize-recover=undefined)
 
-# name, source of the code under test, largest input
+# name, sources of the code under test, largest input
 targets=(
     "app_list_rewrite upgrade/AppListRewrite.cpp 4096"
-    "cleanup_command_line app/CleanupCommandLine.cpp 1024"
+    "cleanup_command_line app/CleanupCommandLine.cpp tests/support/command_line_split.cpp 1024"
     "path_rules upgrade/PathRules.cpp 1024"
 )
 
 for target in "${targets[@]}"; do
-    read -r name source _ <<<"$target"
+    read -r name sources <<<"$target"
+    sources=(${sources% *}) # without the largest input
     echo "fuzz: building $out/${name}_fuzzer"
-    "$cxx" "${flags[@]}" "fuzz/${name}_fuzzer.cpp" "$source" -o "$out/${name}_fuzzer"
+    "$cxx" "${flags[@]}" "fuzz/${name}_fuzzer.cpp" "${sources[@]}" -o "$out/${name}_fuzzer"
 done
 
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 pids=()
 for target in "${targets[@]}"; do
-    read -r name _ maxlen <<<"$target"
+    read -r name _ <<<"$target"
+    maxlen="${target##* }"
     corpus="$out/corpus/$name"
     artifacts="$out/artifacts/$name"
     rm -rf "$corpus" "$artifacts"

@@ -1,4 +1,5 @@
 #include "app/CleanupCommandLine.h"
+#include "command_line_split.h"
 
 #include <gtest/gtest.h>
 
