@@ -256,10 +256,7 @@ TEST_P(ForeignMessageTest, ChangesNothing) {
     EXPECT_TRUE(handled->window == run.copy() && handled->message == WM_TIMER &&
                 handled->wParam == kOpenClipTimer)
         << "the clip was opened while handling " << Describe(*handled) << ":" << run.Dump();
-    // Every row replaced once and one list entry added: the work ran once.
-    for (int row = 0; row < 9; ++row)
-        EXPECT_EQ(product::ReadFileBytes(m_product.destinationFiles[row]),
-                  product::PayloadContent(row));
+    // One list entry added: the work ran once.
     EXPECT_EQ(product::ReadFileBytes(m_product.listFile),
               ListPrefix() + ListHeader("3") + ListBefore().substr(16 + ListHeader("2").size()) +
                   AppendedEntry("3", DefaultOptions().productInfo));
