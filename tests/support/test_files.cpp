@@ -81,7 +81,7 @@ TreeSnapshot SnapshotTree(const std::string& folder) {
             differences << "\n  gone: " << path;
         else if (found->second.bytes != record.bytes)
             differences << "\n  changed: " << path << " now holds \""
-                        << Printable(found->second.bytes) << "\"";
+                        << product::Printable(found->second.bytes) << "\"";
         else if (found->second.ticks != record.ticks)
             differences << "\n  touched: " << path << " (last-write time changed)";
     }
@@ -107,20 +107,6 @@ std::string ListHeader(const std::string& count) {
 
 std::string AppendedEntry(const std::string& number, const std::string& name) {
     return "\r\n\r\nname" + number + "=" + name + "\r\nurl" + number + "=" + kEntryText + "\r\n";
-}
-
-std::string Printable(const std::string& bytes) {
-    std::string text;
-    for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            text.push_back(static_cast<char>(c));
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            text += escaped;
-        }
-    }
-    return text;
 }
 
 } // namespace testsupport

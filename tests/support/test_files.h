@@ -2,6 +2,8 @@
 // whole trees compared before and after, and the list file as Setup leaves it.
 #pragma once
 
+#include "Staging.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -43,7 +45,6 @@ std::string ListHeader(const std::string& count);
 // The list entry that Setup appends for entry number `number`, after the separator.
 std::string AppendedEntry(const std::string& number, const std::string& name);
 
-// Shows bytes readably in failure messages: printable ASCII as is, everything else as \xNN.
-std::string Printable(const std::string& bytes);
+using product::Printable;
 
 } // namespace testsupport

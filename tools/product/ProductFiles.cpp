@@ -4,6 +4,8 @@
 
 #include "upgrade/PathRules.h"
 
+#include <cstdio>
+
 namespace product {
 
 namespace {
@@ -146,6 +148,24 @@ bool DeleteTree(const std::string& path) {
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_DIRECTORY);
     RemoveDirectoryA(target.c_str());
     return GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Printable(const std::string& bytes, bool lineBreaks) {
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (lineBreaks && c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            text += "\n";
+            ++i;
+        } else if (c >= 0x20 && c < 0x7F && (lineBreaks || c != '\\')) {
+            text.push_back(static_cast<char>(c));
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            text += escaped;
+        }
+    }
+    return text;
 }
 
 } // namespace product

@@ -79,6 +79,9 @@ StagedProduct StageProduct(const ProductOptions& options);
 void RemoveProductRegistry();
 
 std::string ReadFileBytes(const std::string& path); // "" when missing
+// Bytes shown readably: printable ASCII as is (a backslash too), everything else as \xNN; with
+// `lineBreaks`, CR LF as a line break.
+std::string Printable(const std::string& bytes, bool lineBreaks = false);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);

@@ -10,25 +10,6 @@
 
 namespace {
 
-// CR LF as a line break, other bytes outside printable ASCII as \xNN.
-std::string Printable(const std::string& bytes) {
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-            text += "\n";
-            ++i;
-        } else if (c >= 0x20 && c < 0x7F) {
-            text.push_back(static_cast<char>(c));
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            text += escaped;
-        }
-    }
-    return text;
-}
-
 const char* DestinationState(int row, const std::string& path) {
     if (!product::FileExists(path)) {
         return "missing";
@@ -64,7 +45,7 @@ int main(int argc, char** argv) {
         std::printf("modlist.ini: missing or shorter than 16 bytes\n");
         return 0;
     }
-    std::printf("modlist.ini from offset 16:\n%s\n", Printable(list.substr(16)).c_str());
+    std::printf("modlist.ini from offset 16:\n%s\n", product::Printable(list.substr(16)).c_str());
     // The original entries end where the staged list ended; later entries follow them.
     std::string original = product::DefaultListBytes();
     size_t body = original.find("[LIST]");
@@ -72,6 +53,6 @@ int main(int argc, char** argv) {
     std::string added =
         at == std::string::npos ? list.substr(16) : list.substr(at + original.size() - body);
     std::printf("after the original entries:\n%s\n",
-                added.empty() ? "(nothing)" : Printable(added).c_str());
+                added.empty() ? "(nothing)" : product::Printable(added).c_str());
     return 0;
 }
