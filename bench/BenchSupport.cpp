@@ -74,6 +74,11 @@ void Progress(const std::string& text) {
     std::fflush(stdout);
 }
 
+void TracedStart(const std::string& program, DWORD processId, DWORD createdTick, DWORD shownTick) {
+    std::printf("trace\t%s\t%04lx\t%lu\t%lu\n", program.c_str(), processId, createdTick, shownTick);
+    std::fflush(stdout);
+}
+
 void Problem(const std::string& text) {
     Detail("PROBLEM: " + text);
 }
