@@ -585,7 +585,8 @@ void RunMemoryBench() {
                           c.name.c_str(), MB(v["before_ws"]), MB(v["before_peak_ws"]),
                           MB(v["after_peak_ws"]), MB(v["before_pf"]), MB(v["after_peak_pf"])));
         }
-        Figure(Format("registration peak working set above baseline / list size, %.0f MB list",
+        Figure(Format("registration (UpgradeProduct) peak working set above baseline / list size, "
+                      "%.0f MB list",
                       MB(size)),
                Median(peakWs) / size, 1.1, "x",
                Format("median of %d fresh processes running UpgradeProduct: +%.1f MB for a "

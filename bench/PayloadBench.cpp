@@ -174,16 +174,18 @@ void RunPayloadBench() {
     Detail("UpgradeProduct of the nine files ms: " + ListMs(times[0]));
     Detail("CopyFileA of the nine files ms: " + ListMs(times[2]));
     Detail("CopyFileA and flush of the nine files ms: " + ListMs(times[3]));
-    Detail("the transaction's steps in a run of their own ms: " + ListMs(times[1]));
-    Detail(Format("the transaction's steps (medians): Begin (checks, first journal write) %.1f ms, "
+    Detail("payload, the transaction's steps in runs of their own ms: " + ListMs(times[1]));
+    Detail(Format("payload, the transaction's steps in runs of their own (medians): Begin (checks, "
+                  "first journal write) %.1f ms, "
                   "StageCopy of the nine files (each copy flushed) "
                   "%.1f ms, the list (RegisterInAppList and StageBytes) %.1f ms, Commit (two "
                   "journal writes, ten backups and renames, the backups deleted) %.1f ms",
                   Median(begin) * 1000, Median(stage) * 1000, Median(list) * 1000,
                   Median(commit) * 1000));
-    Detail(Format("UpgradeTransaction::Finish after the upgrade (journal read and deletion): "
-                  "median %.1f ms",
-                  Median(finish) * 1000));
+    Detail(
+        Format("payload, UpgradeTransaction::Finish after the upgrade (journal read and deletion): "
+               "median %.1f ms",
+               Median(finish) * 1000));
     Figure("whole replacement (UpgradeProduct) / CopyFileA, nine 50 MiB files", upgrade / copy, 1.3,
            "x",
            Format("median of %d interleaved: %.1f ms / %.1f ms (9 files of %.0f MiB); median of "

@@ -26,7 +26,7 @@ std::string StartupRoot() {
 }
 
 // Starts traced by Wine, per program, after the timed ones.
-constexpr int kTracedStarts = 7;
+constexpr int kTracedStarts = 21;
 // What Wine traces in those starts: time stamps on the clock of GetTickCount, process ids, each
 // DLL as it is loaded and started, each resource looked up, and the dialog's template and
 // controls as they are made. Wine writes the trace to

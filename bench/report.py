@@ -218,14 +218,17 @@ def startup_analysis(trace_path, traced):
         out.append("DLLs only Setup loads: %s; only the minimal program: %s." % (
             ", ".join(only_setup) or "none", ", ".join(only_minimal) or "none"))
     own = median(setup["resource"])
-    largest = sorted(differences, reverse=True)[:2]
+    difference = whole_setup - whole_minimal
+    added = [(v, d) for v, d in sorted(differences, reverse=True)[:2] if v > 0]
     out.append("")
     out.append("Setup's own work before its dialog (one Setup at a time, its path, the registry, "
                "the journal's look-up, up to its first resource) takes %.1f ms with the C "
-               "run-time's start (the minimal program: %.1f ms). Setup's start is %.1f ms longer "
-               "than the minimal program's in the traced starts; the phases that add most: %s." % (
-                   own, median(minimal["resource"]), whole_setup - whole_minimal,
-                   "; ".join("%s (%+.1f ms)" % (d, v) for v, d in largest)))
+               "run-time's start (the minimal program: %.1f ms). In the traced starts Setup's "
+               "whole start takes %.1f ms %s than the minimal program's%s." % (
+                   own, median(minimal["resource"]), abs(difference),
+                   "more" if difference >= 0 else "less",
+                   "; the phases that add most: " + "; ".join(
+                       "%s (%+.1f ms)" % (d, v) for v, d in added) if added else ""))
     out.append("")
     return out
 
