@@ -7,7 +7,8 @@
 
 namespace {
 constexpr char kListFile[] = "\\QuilloHub\\modlist.ini";
-// The largest list the 32-bit file functions read in one piece.
+// The longest list read, as for any file read whole (ReadWholeFile): a longer one could not be
+// held in a 32-bit process anyway.
 constexpr unsigned long long kLargestList = 0x7FFFFFFF;
 
 bool IsSharingError(DWORD error) {
