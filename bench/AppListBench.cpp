@@ -515,37 +515,27 @@ void RunRegistrationBench() {
             return times[kJobsPerCase * i + job];
         };
         const double size = MB(static_cast<double>(cases[i].size));
-        const double plain = Median(at(kPlain));
         const double alone = Median(at(kListAlone));
-        Figure(Format("registration (UpgradeProduct) / floor (read+write+flush+rename), %.0f MB "
-                      "list",
-                      size),
-               registration[i] / floor[i], 1.1, "x",
-               Format("median of %d interleaved: %.1f ms / %.1f ms; median of the paired ratios "
-                      "%.2f; the transaction's fixed costs: %.1f ms (UpgradeProduct - the list "
-                      "alone)",
-                      kTimedRepetitions, registration[i] * 1000, floor[i] * 1000,
-                      MedianRatio(at(kRegistration), at(kFloor)),
-                      (registration[i] - alone) * 1000));
-        Figure(Format("the list's registration alone, without the transaction / floor, %.0f MB "
-                      "list",
-                      size),
-               alone / floor[i], 0, "x",
-               Format("median of %d interleaved: %.1f ms / %.1f ms; median of the paired ratios "
-                      "%.2f; RegisterInAppList, the staged copy written and flushed, renamed over "
-                      "the list",
-                      kTimedRepetitions, alone * 1000, floor[i] * 1000,
-                      MedianRatio(at(kListAlone), at(kFloor))));
-        Figure(Format("registration (UpgradeProduct) / plain read+write, %.0f MB list", size),
-               registration[i] / plain, 0, "x",
-               Format("median of %d interleaved: %.1f ms / %.1f ms", kTimedRepetitions,
-                      registration[i] * 1000, plain * 1000));
+        RatioFigure(
+            Format("registration (UpgradeProduct) / floor (read+write+flush+rename), %.0f MB list",
+                   size),
+            at(kRegistration), at(kFloor), 1.1,
+            Format("the transaction's fixed costs: %.1f ms (UpgradeProduct - the list alone)",
+                   (registration[i] - alone) * 1000));
+        RatioFigure(
+            Format("the list's registration alone, without the transaction / floor, %.0f "
+                   "MB list",
+                   size),
+            at(kListAlone), at(kFloor), 0,
+            "RegisterInAppList, the staged copy written and flushed, renamed over the list");
+        RatioFigure(Format("registration (UpgradeProduct) / plain read+write, %.0f MB list", size),
+                    at(kRegistration), at(kPlain), 0, "");
     }
-    Figure("registration (UpgradeProduct) growth, 100 MB list / 10 MB list",
-           registration[1] / registration[0], 12.0, "x",
-           Format("median %.1f ms / %.1f ms; file sizes %.1f MB / %.1f MB; the floor grows %.2fx",
-                  registration[1] * 1000, registration[0] * 1000, MB(cases[1].size),
-                  MB(cases[0].size), floor[1] / floor[0]));
+    RatioFigure("registration (UpgradeProduct) growth, 100 MB list / 10 MB list",
+                times[kJobsPerCase + kRegistration], times[kRegistration], 12.0,
+                Format("file sizes %.1f MB / %.1f MB; the floor grows %.2fx", MB(cases[1].size),
+                       MB(cases[0].size),
+                       MedianRatio(times[kJobsPerCase + kFloor], times[kFloor])));
     CleanUp();
 }
 

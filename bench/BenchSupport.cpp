@@ -63,6 +63,16 @@ void Figure(const std::string& name, double measured, double limit, const std::s
     std::fflush(stdout);
 }
 
+void RatioFigure(const std::string& name, const std::vector<double>& contender,
+                 const std::vector<double>& baseline, double limit, const std::string& more) {
+    const double a = Median(contender), b = Median(baseline);
+    Figure(name, MedianRatio(contender, baseline), limit, "x",
+           Format("median of %d paired ratios; medians %.1f ms / %.1f ms, their ratio %.2f",
+                  static_cast<int>(std::min(contender.size(), baseline.size())), a * 1000, b * 1000,
+                  b > 0 ? a / b : 0.0) +
+               (more.empty() ? "" : "; " + more));
+}
+
 void Detail(const std::string& text) {
     std::printf("detail\t%s\n", text.c_str());
     std::fflush(stdout);

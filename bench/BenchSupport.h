@@ -30,6 +30,12 @@ std::string Format(const char* format, ...);
 // reference only, without a limit.
 void Figure(const std::string& name, double measured, double limit, const std::string& unit,
             const std::string& how);
+// A timed figure: the median of the ratios contender[i] / baseline[i], each pair timed in the same
+// interleaved repetition, so that load that comes and goes on the machine during a session
+// weighs on both alike; `how` is given the medians of both and the ratio of those medians, then
+// `more` (when not empty).
+void RatioFigure(const std::string& name, const std::vector<double>& contender,
+                 const std::vector<double>& baseline, double limit, const std::string& more);
 // A line of supporting detail for the report (medians, repetitions, checks).
 void Detail(const std::string& text);
 // A line of progress, for the person waiting.

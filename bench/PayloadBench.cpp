@@ -168,16 +168,12 @@ void RunPayloadBench() {
         part->clear();
     Progress(Format("payload: %d interleaved repetitions", kRepetitions));
     std::vector<std::vector<double>> times = Interleave(jobs, kRepetitions);
-    double upgrade = Median(times[0]);
-    double copy = Median(times[2]);
-    double durableCopy = Median(times[3]);
     Detail("UpgradeProduct of the nine files ms: " + ListMs(times[0]));
     Detail("CopyFileA of the nine files ms: " + ListMs(times[2]));
     Detail("CopyFileA and flush of the nine files ms: " + ListMs(times[3]));
     Detail("payload, the transaction's steps in runs of their own ms: " + ListMs(times[1]));
     Detail(Format("payload, the transaction's steps in runs of their own (medians): Begin (checks, "
-                  "first journal write) %.1f ms, "
-                  "StageCopy of the nine files (each copy flushed) "
+                  "first journal write) %.1f ms, StageCopy of the nine files (each copy flushed) "
                   "%.1f ms, the list (RegisterInAppList and StageBytes) %.1f ms, Commit (two "
                   "journal writes, ten backups and renames, the backups deleted) %.1f ms",
                   Median(begin) * 1000, Median(stage) * 1000, Median(list) * 1000,
@@ -186,17 +182,12 @@ void RunPayloadBench() {
         Format("payload, UpgradeTransaction::Finish after the upgrade (journal read and deletion): "
                "median %.1f ms",
                Median(finish) * 1000));
-    Figure("whole replacement (UpgradeProduct) / CopyFileA, nine 50 MiB files", upgrade / copy, 1.3,
-           "x",
-           Format("median of %d interleaved: %.1f ms / %.1f ms (9 files of %.0f MiB); median of "
-                  "the paired ratios %.2f",
-                  kRepetitions, upgrade * 1000, copy * 1000, kPayloadSize / 1048576.0,
-                  MedianRatio(times[0], times[2])));
-    Figure("whole replacement (UpgradeProduct) / CopyFileA and flush, nine 50 MiB files",
-           upgrade / durableCopy, 0, "x",
-           Format("median of %d interleaved: %.1f ms / %.1f ms; median of the paired ratios %.2f",
-                  kRepetitions, upgrade * 1000, durableCopy * 1000,
-                  MedianRatio(times[0], times[3])));
+    RatioFigure(
+        "whole replacement (UpgradeProduct) / CopyFileA, nine 50 MiB files", times[0], times[2],
+        1.3,
+        Format("%d repetitions of 9 files of %.0f MiB", kRepetitions, kPayloadSize / 1048576.0));
+    RatioFigure("whole replacement (UpgradeProduct) / CopyFileA and flush, nine 50 MiB files",
+                times[0], times[3], 0, "");
     product::RemoveProductRegistry();
     product::DeleteTree(PayloadRoot());
 }

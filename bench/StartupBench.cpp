@@ -150,16 +150,10 @@ void RunStartupBench() {
     Detail("MinimalDialog.exe until input idle and dialog visible ms: " + ListMs(minimalShown));
     Detail("Setup.exe until WaitForInputIdle returned ms: " + ListMs(setupIdle));
     Detail("MinimalDialog.exe until WaitForInputIdle returned ms: " + ListMs(minimalIdle));
-    Figure("start-up until the dialog waits for input and is visible, Setup / minimal",
-           Median(setupShown) / Median(minimalShown), 1.3, "x",
-           Format("median of %d interleaved: %.1f ms / %.1f ms; median of the paired ratios "
-                  "%.2f",
-                  kRepetitions, Median(setupShown) * 1000, Median(minimalShown) * 1000,
-                  MedianRatio(setupShown, minimalShown)));
-    Figure("start-up until WaitForInputIdle returns, Setup / minimal",
-           Median(setupIdle) / Median(minimalIdle), 0, "x",
-           Format("median of %d interleaved: %.1f ms / %.1f ms", kRepetitions,
-                  Median(setupIdle) * 1000, Median(minimalIdle) * 1000));
+    RatioFigure("start-up until the dialog waits for input and is visible, Setup / minimal",
+                setupShown, minimalShown, 1.3, "");
+    RatioFigure("start-up until WaitForInputIdle returns, Setup / minimal", setupIdle, minimalIdle,
+                0, "");
 
     Progress(Format("start-up: %d traced starts of each program", kTracedStarts));
     std::string traced = EnvironmentWith(kTraceSetting);

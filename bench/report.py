@@ -500,9 +500,11 @@ def main():
     with open(args.machine, encoding="utf-8") as f:
         machine = [line.rstrip("\n") for line in f]
     out = ["# Benchmark results", ""]
-    out.append("Written by `bench/run.sh`. Ratios are medians of runs interleaved in one session "
-               "(contender and baseline side by side); a figure meets its limit when the "
-               "measured value is at most the limit.")
+    out.append("Written by `bench/run.sh`. A timed figure is the median of the ratios contender / "
+               "baseline, one ratio per repetition of runs interleaved in one session (contender "
+               "and baseline side by side, the order rotating); the medians of each and their "
+               "ratio are given too. A figure meets its limit when the measured value is at most "
+               "the limit.")
     out.append("")
     out.extend(machine)
     out.append("")
