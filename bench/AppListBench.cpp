@@ -1,13 +1,20 @@
-// Application-list registration on list files of about 10 MB and 100 MB, timed side by side with
-// reading and writing the same file once through plain Win32 calls, and its peak memory measured
-// in fresh child processes.
+// Application-list registration as the program does it, on list files of about 10 MB and 100 MB:
+// UpgradeProduct on a staged product whose installed files are all newer than the payload, so
+// that only the list is registered. Timed side by side with the floor of any durable,
+// all-or-nothing rewrite of the list (one read, one write, one flush, one rename), with the
+// program's own steps and the transaction's fixed costs timed on their own, and its peak memory
+// measured in fresh child processes.
 #include "BenchSupport.h"
 #include "Benchmarks.h"
 
 #include "ProductRegistry.h"
 #include "Staging.h"
 #include "upgrade/AppListRegistration.h"
-#include "upgrade/AppListRewrite.h"
+#include "upgrade/FileOps.h"
+#include "upgrade/Journal.h"
+#include "upgrade/PathRules.h"
+#include "upgrade/Transaction.h"
+#include "upgrade/Upgrade.h"
 
 #include <psapi.h>
 
@@ -21,21 +28,25 @@ namespace {
 
 constexpr char kEntry[] = "Pack07up02.exe";
 constexpr char kProductInfo[] = "Quillo Pro 4.5";
-constexpr int kTimedRepetitions = 11;
+constexpr int kTimedRepetitions = 21;
 // About 100,000 entries of about 100 bytes; the large list is ten times this size.
 constexpr size_t kSmallListSize = 10000000;
 constexpr int kMemoryRepetitions = 3;
+// The pause after restoring the list, before a timed run.
+constexpr DWORD kSettleMs = 50;
 
-// One list file: its install base, the file the registration edits, and a pristine copy that
+// One staged product with a list file of its own size, and a pristine copy of the list that
 // restores it before every repetition.
 struct ListCase {
     std::string name;
     int entries = 0;
-    std::string installBase;
-    std::string listPath;
+    product::StagedProduct product;
     std::string pristinePath;
-    std::string copyPath; // the new file the baseline writes, beside the list
-    std::string bytes;    // the pristine content
+    std::string stagedPath; // the new file the floor writes beside the list
+    std::string backupPath; // the second name the fixed costs give the list
+    std::string journalPath;
+    long long size = 0;   // of the pristine list
+    std::string expected; // the list as the registration must leave it
 };
 
 std::string CaseRoot() {
@@ -43,10 +54,11 @@ std::string CaseRoot() {
 }
 
 // A list file as the product keeps it: a 16-byte prefix, the entry count, filler, "[LIST]" and
-// numbered entries of about 100 bytes each, as many as fit in `size` bytes.
-std::string MakeListBytes(size_t size, int* entriesMade) {
-    std::string bytes = "QuilloModList\x01\x02";
-    bytes.push_back('\0'); // 16 bytes, a zero byte among them
+// numbered entries of about 100 bytes each, as many as fit in `size` bytes. `expected` is the
+// list with the registration's entry added, built here independently of the program.
+std::string MakeListBytes(size_t size, int* entriesMade, std::string* expected) {
+    std::string prefix = "QuilloModList\x01\x02";
+    prefix.push_back('\0'); // 16 bytes, a zero byte among them
     std::string list = "[LIST]\r\n";
     list.reserve(size);
     int entries = 0;
@@ -55,147 +67,322 @@ std::string MakeListBytes(size_t size, int* entriesMade) {
         std::string entry = "name" + n + "=Quillo dictionary module " + n +
                             ", English-Chinese\r\n" + "url" + n + "=QuilloHub\\modules\\mod" + n +
                             ".exe\r\n";
-        if (bytes.size() + 40 + list.size() + entry.size() > size)
+        if (prefix.size() + 40 + list.size() + entry.size() > size)
             break;
         list += entry;
         ++entries;
     }
-    bytes += std::to_string(entries) + "\r\n\r\n" + std::string(25, ' ') + "\r\n\r\n" + list;
+    auto header = [](int count) {
+        return std::to_string(count) + "\r\n\r\n" + std::string(25, ' ') + "\r\n\r\n";
+    };
+    const std::string next = std::to_string(entries + 1);
+    *expected = prefix + header(entries + 1) + list + "\r\n\r\nname" + next + "=" + kProductInfo +
+                "\r\nurl" + next + "=" + kEntry + "\r\n";
     *entriesMade = entries;
-    return bytes;
+    return prefix + header(entries) + list;
 }
 
 ListCase PrepareCase(const std::string& name, size_t size) {
     ListCase c;
     c.name = name;
-    c.installBase = CaseRoot() + "\\" + name;
-    c.listPath = c.installBase + "\\QuilloHub\\modlist.ini";
+    product::ProductOptions options;
+    options.root = CaseRoot() + "\\" + name;
+    options.productInfo = kProductInfo;
+    // Every installed file is newer than its payload file: no payload row changes.
+    for (product::DestState& state : options.dest)
+        state = product::DestState::Newer;
+    options.listBytes = MakeListBytes(size, &c.entries, &c.expected);
+    c.size = static_cast<long long>(options.listBytes.size());
+    c.product = product::StageProduct(options);
     c.pristinePath = CaseRoot() + "\\pristine-" + name + ".ini";
-    c.copyPath = c.installBase + "\\QuilloHub\\plain-copy.ini";
-    c.bytes = MakeListBytes(size, &c.entries);
-    product::MakeFolders(c.installBase + "\\QuilloHub");
-    if (!WriteAndFlush(c.pristinePath, c.bytes) || !CopyAndFlush(c.pristinePath, c.listPath))
-        Problem("cannot write the list file " + c.listPath);
+    c.stagedPath = StagedPathOf(c.product.listFile);
+    c.backupPath = BackupPathOf(c.product.listFile);
+    c.journalPath = c.product.installBase + "\\QuilloSetup.journal";
+    if (c.product.listFile.empty() || !WriteAndFlush(c.pristinePath, options.listBytes) ||
+        !CopyAndFlush(c.pristinePath, c.product.listFile))
+        Problem("cannot stage the product with the " + name + " list");
     return c;
 }
 
-// Writes the install information the registration reads, with `installBase` as "BasePath".
+// Writes the install information the registration reads ("ProductInfo", the entry's name).
 void PointRegistryAt(const ListCase& c) {
     product::ProductOptions options;
     options.productInfo = kProductInfo;
-    if (!product::WriteProductRegistry(options, c.installBase))
+    if (!product::WriteProductRegistry(options, c.product.installBase))
         Problem("cannot write the install information to the registry");
 }
 
-// Puts the pristine list back, on disk and not only in the cache.
+// Puts the pristine list back, on disk and not only in the cache, and the registry values; then
+// waits a moment, so that the file system's own work after the flush (the old blocks given back)
+// is done before anything is timed.
 void Restore(const ListCase& c) {
-    if (!CopyAndFlush(c.pristinePath, c.listPath))
-        Problem("cannot restore " + c.listPath);
+    if (!CopyAndFlush(c.pristinePath, c.product.listFile))
+        Problem("cannot restore " + c.product.listFile);
+    PointRegistryAt(c);
+    ::Sleep(kSettleMs);
 }
 
-// The baseline: reads the whole list with one ReadFile and writes those bytes to a new file in
-// the same folder with one WriteFile, optionally flushed, and closes both. Returns seconds.
-double ReadAndWriteOnce(const ListCase& c, bool flush) {
+// Whether the upgrade left the registered list, every installed file as it was and nothing of
+// its own behind (staged copies, backups, the journal).
+bool RegisteredAndTidy(const ListCase& c) {
+    bool tidy = FileSize(c.product.listFile) == static_cast<long long>(c.expected.size()) &&
+                FileSize(c.stagedPath) < 0 && FileSize(c.backupPath) < 0 &&
+                FileSize(c.journalPath) < 0;
+    for (int row = 0; row < 9; ++row)
+        tidy = tidy && product::FileTicks(c.product.destinationFiles[row]) ==
+                           product::InstalledTicks(row, product::DestState::Newer);
+    return tidy;
+}
+
+// Opens `path` with `access` and `disposition` without sharing; empty handle on failure.
+HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
+    return ::CreateFileA(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+}
+
+// Writes `bytes` to the new file `path`, flushes and closes it.
+bool WriteNewFlushed(const std::string& path, const void* bytes, DWORD size) {
+    HANDLE out = Open(path, GENERIC_WRITE, CREATE_NEW);
+    DWORD written = 0;
+    bool ok = out != INVALID_HANDLE_VALUE && ::WriteFile(out, bytes, size, &written, nullptr) &&
+              written == size && ::FlushFileBuffers(out);
+    return ::CloseHandle(out) && ok;
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+    return ::MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// Seconds of each step of the floor.
+struct FloorTimes {
+    double read = 0, write = 0, flush = 0, release = 0, rename = 0;
+    double Total() const { return read + write + flush + release + rename; }
+};
+
+// The floor of a durable, all-or-nothing rewrite: one ReadFile of the whole list, one WriteFile
+// of those bytes to a new file beside it, one FlushFileBuffers, and one MoveFileExA of the new
+// file over the list (write-through). The timer runs from the list's opening to the rename; it
+// includes freeing the buffer, which the program does too.
+FloorTimes Floor(const ListCase& c) {
+    FloorTimes t;
     double start = Now();
-    HANDLE in = ::CreateFileA(c.listPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE in = Open(c.product.listFile, GENERIC_READ, OPEN_EXISTING);
     LARGE_INTEGER size = {};
     ::GetFileSizeEx(in, &size);
     DWORD length = static_cast<DWORD>(size.QuadPart);
     void* buffer = ::HeapAlloc(::GetProcessHeap(), 0, length);
     DWORD got = 0;
-    ::ReadFile(in, buffer, length, &got, nullptr);
+    bool ok = ::ReadFile(in, buffer, length, &got, nullptr) && got == length;
     ::CloseHandle(in);
-    HANDLE out = ::CreateFileA(c.copyPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    double read = Now();
+    HANDLE out = Open(c.stagedPath, GENERIC_WRITE, CREATE_NEW);
     DWORD written = 0;
-    ::WriteFile(out, buffer, got, &written, nullptr);
-    if (flush)
-        ::FlushFileBuffers(out);
-    ::CloseHandle(out);
+    ok = ok && ::WriteFile(out, buffer, got, &written, nullptr) && written == got;
+    double wrote = Now();
+    ok = ::FlushFileBuffers(out) && ok;
+    ok = ::CloseHandle(out) && ok;
+    double flushed = Now();
+    ::HeapFree(::GetProcessHeap(), 0, buffer);
+    double released = Now();
+    ok = RenameOver(c.stagedPath, c.product.listFile) && ok;
+    double renamed = Now();
+    if (!ok)
+        Problem("the floor's read, write, flush and rename of " + c.product.listFile + " failed");
+    t.read = read - start;
+    t.write = wrote - read;
+    t.flush = flushed - wrote;
+    t.release = released - flushed;
+    t.rename = renamed - released;
+    return t;
+}
+
+// For reference: one ReadFile of the whole list and one WriteFile of those bytes to a new file
+// beside it, closed, the buffer freed; neither flushed nor renamed. Returns seconds.
+double PlainReadWrite(const ListCase& c) {
+    double start = Now();
+    HANDLE in = Open(c.product.listFile, GENERIC_READ, OPEN_EXISTING);
+    LARGE_INTEGER size = {};
+    ::GetFileSizeEx(in, &size);
+    DWORD length = static_cast<DWORD>(size.QuadPart);
+    void* buffer = ::HeapAlloc(::GetProcessHeap(), 0, length);
+    DWORD got = 0;
+    bool ok = ::ReadFile(in, buffer, length, &got, nullptr) && got == length;
+    ::CloseHandle(in);
+    HANDLE out = Open(c.stagedPath, GENERIC_WRITE, CREATE_NEW);
+    DWORD written = 0;
+    ok = ok && ::WriteFile(out, buffer, got, &written, nullptr) && written == got;
+    ok = ::CloseHandle(out) && ok;
     ::HeapFree(::GetProcessHeap(), 0, buffer);
     double elapsed = Now() - start;
-    if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE || got != length ||
-        written != got)
-        Problem("the plain read and write of " + c.listPath + " failed");
+    ::DeleteFileA(c.stagedPath.c_str());
+    if (!ok)
+        Problem("the plain read and write of " + c.product.listFile + " failed");
     return elapsed;
 }
 
-// Timings of parts of the work, for the analysis of where the registration's time goes.
+// Timings of the parts of the work, for where the registration's time goes.
 struct Parts {
-    std::vector<double> rewriteInMemory; // RewriteAppList on the bytes in memory
-    std::vector<double> replaceFile;     // ReplaceFileA of a written file over the list
-    std::vector<double> deleteFile;      // DeleteFileA of a written file of the list's size
+    std::vector<double> finish; // UpgradeTransaction::Finish after UpgradeProduct
+    std::vector<double> floorRead, floorWrite, floorFlush, floorRelease, floorRename;
+    // The program's own steps, one by one, in a run of their own.
+    std::vector<double> begin, registerInList, stage, commit, stepsFinish;
+    // The transaction's fixed costs as plain system calls, in a run of their own.
+    std::vector<double> journalWrites, journalDelete, hardLink, renameKept, backupDelete;
 };
 
 void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
-    const std::string expected = RewriteAppList(c.bytes, kProductInfo, kEntry).bytes;
-    jobs.push_back({c.name + " registration", [&c, &parts, expected] {
+    const CString setupFolder(c.product.setupFolder);
+    const CString installBase(c.product.installBase);
+    jobs.push_back({c.name + " registration", [&c, &parts, setupFolder, installBase] {
                         Restore(c);
-                        PointRegistryAt(c);
                         double start = Now();
-                        AppListResult result = RegisterInAppList(kEntry);
+                        UpgradeOutcome outcome = UpgradeProduct(setupFolder, installBase, kEntry);
                         double elapsed = Now() - start;
-                        if (result != AppListResult::Registered)
-                            Problem("the registration did not register on " + c.listPath);
-                        else if (FileSize(c.listPath) != static_cast<long long>(expected.size()))
-                            Problem("the registered list has an unexpected size");
-                        // The part of the work that needs no file: the rewrite of the bytes.
-                        double rewriteStart = Now();
-                        AppListRewrite rewrite = RewriteAppList(c.bytes, kProductInfo, kEntry);
-                        parts.rewriteInMemory.push_back(Now() - rewriteStart);
-                        if (rewrite.bytes.size() != expected.size())
-                            Problem("the rewrite in memory has an unexpected size");
+                        UpgradeTransaction::Finish(installBase);
+                        parts.finish.push_back(Now() - start - elapsed);
+                        if (outcome != UpgradeOutcome::Upgraded || !RegisteredAndTidy(c))
+                            Problem("the upgrade did not register on " + c.product.listFile);
                         return elapsed;
                     }});
-    jobs.push_back({c.name + " plain", [&c, &parts] {
+    jobs.push_back({c.name + " floor", [&c, &parts] {
                         Restore(c);
-                        double elapsed = ReadAndWriteOnce(c, false);
-                        // The step that puts the new content in place, timed on its own.
-                        double start = Now();
-                        BOOL replaced =
-                            ::ReplaceFileA(c.listPath.c_str(), c.copyPath.c_str(), nullptr,
-                                           REPLACEFILE_WRITE_THROUGH, nullptr, nullptr);
-                        parts.replaceFile.push_back(Now() - start);
-                        if (!replaced) {
-                            Problem("ReplaceFileA failed");
-                            ::DeleteFileA(c.copyPath.c_str());
-                        }
-                        return elapsed;
+                        FloorTimes t = Floor(c);
+                        parts.floorRead.push_back(t.read);
+                        parts.floorWrite.push_back(t.write);
+                        parts.floorFlush.push_back(t.flush);
+                        parts.floorRelease.push_back(t.release);
+                        parts.floorRename.push_back(t.rename);
+                        return t.Total();
                     }});
-    jobs.push_back({c.name + " flushed", [&c, &parts] {
+    jobs.push_back({c.name + " plain", [&c] {
                         Restore(c);
-                        double elapsed = ReadAndWriteOnce(c, true);
-                        // What it costs to let go of a file of this size.
-                        double start = Now();
-                        ::DeleteFileA(c.copyPath.c_str());
-                        parts.deleteFile.push_back(Now() - start);
-                        return elapsed;
+                        return PlainReadWrite(c);
                     }});
+    // The list's registration without the transaction: RegisterInAppList reads and rewrites the
+    // list in one buffer, the new content is written beside the list as the transaction stages it
+    // (NewFile: written, given the list's attributes, creation time and access rules, flushed),
+    // renamed over the list, and the buffer freed.
+    jobs.push_back(
+        {c.name + " list alone", [&c] {
+             Restore(c);
+             const CString list(c.product.listFile);
+             double start = Now();
+             bool ok = false;
+             {
+                 AppListContent content;
+                 NewFile staged;
+                 ok = RegisterInAppList(list, kEntry, &content) &&
+                      staged.Create(c.stagedPath.c_str());
+                 if (ok) {
+                     staged.Write(content.bytes.data(), static_cast<DWORD>(content.bytes.size()));
+                     staged.Finish(nullptr, list);
+                 }
+             }
+             ok = ok && RenameOver(c.stagedPath, c.product.listFile);
+             double elapsed = Now() - start;
+             if (!ok || !RegisteredAndTidy(c))
+                 Problem("the list's registration alone failed on " + c.product.listFile);
+             return elapsed;
+         }});
+    // The transaction's public steps as UpgradeProduct takes them for the list alone (its
+    // decisions on the payload rows, which find nothing to change, are left out).
+    jobs.push_back(
+        {c.name + " steps", [&c, &parts, installBase] {
+             Restore(c);
+             double t0 = Now();
+             bool ok = true;
+             double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
+             {
+                 UpgradeTransaction transaction(installBase);
+                 ok = transaction.Begin({{kListItem, false}});
+                 t1 = Now();
+                 AppListContent content;
+                 ok = ok && RegisterInAppList(c.product.listFile.c_str(), kEntry, &content);
+                 t2 = Now();
+                 ok = ok && transaction.StageBytes(0, content.bytes);
+                 t3 = Now();
+                 ok = ok && transaction.Commit();
+                 t4 = Now();
+             }
+             UpgradeTransaction::Finish(installBase);
+             double t5 = Now();
+             if (!ok || !RegisteredAndTidy(c))
+                 Problem("the transaction's steps did not register on " + c.product.listFile);
+             parts.begin.push_back(t1 - t0);
+             parts.registerInList.push_back(t2 - t1);
+             parts.stage.push_back(t3 - t2);
+             parts.commit.push_back(t4 - t3);
+             parts.stepsFinish.push_back(t5 - t4);
+             return t4 - t0;
+         }});
+    // What the transaction does beyond the floor, as plain system calls: three journal writes
+    // (each a new file, flushed, renamed over the last) and the journal's deletion; the backup,
+    // a second name of the list; the rename over the list while the backup keeps the old content;
+    // and the deletion of the backup, which then lets go of the old content.
+    jobs.push_back(
+        {c.name + " fixed costs", [&c, &parts] {
+             Restore(c);
+             Journal journal;
+             journal.entries = {{kListItem, false}};
+             const std::string journalStaged = StagedPathOf(c.journalPath);
+             const char small[] = "a small staged list";
+             bool ok = WriteNewFlushed(c.stagedPath, small, sizeof small);
+             double t0 = Now();
+             for (JournalState state :
+                  {JournalState::Preparing, JournalState::Committing, JournalState::Committed}) {
+                 std::string text = FormatJournal(journal, state);
+                 ok =
+                     ok &&
+                     WriteNewFlushed(journalStaged, text.data(), static_cast<DWORD>(text.size())) &&
+                     RenameOver(journalStaged, c.journalPath);
+             }
+             double t1 = Now();
+             ok = ::DeleteFileA(c.journalPath.c_str()) && ok;
+             double t2 = Now();
+             ok =
+                 ::CreateHardLinkA(c.backupPath.c_str(), c.product.listFile.c_str(), nullptr) && ok;
+             double t3 = Now();
+             ok = RenameOver(c.stagedPath, c.product.listFile) && ok;
+             double t4 = Now();
+             ok = ::DeleteFileA(c.backupPath.c_str()) && ok;
+             double t5 = Now();
+             if (!ok)
+                 Problem("the fixed costs' system calls failed on " + c.product.listFile);
+             parts.journalWrites.push_back(t1 - t0);
+             parts.journalDelete.push_back(t2 - t1);
+             parts.hardLink.push_back(t3 - t2);
+             parts.renameKept.push_back(t4 - t3);
+             parts.backupDelete.push_back(t5 - t4);
+             return t5 - t0;
+         }});
 }
+constexpr int kJobsPerCase = 6;
+enum JobIndex { kRegistration, kFloor, kPlain, kListAlone, kSteps, kFixed };
 
 // Checks once, outside any timing, that the registration leaves exactly the expected bytes.
 void CheckRegistrationResult(const ListCase& c) {
     Restore(c);
-    PointRegistryAt(c);
-    AppListResult result = RegisterInAppList(kEntry);
-    std::string after = product::ReadFileBytes(c.listPath);
-    std::string expected = RewriteAppList(c.bytes, kProductInfo, kEntry).bytes;
-    if (result != AppListResult::Registered || after != expected)
+    UpgradeOutcome outcome =
+        UpgradeProduct(c.product.setupFolder.c_str(), c.product.installBase.c_str(), kEntry);
+    UpgradeTransaction::Finish(c.product.installBase.c_str());
+    std::string after = product::ReadFileBytes(c.product.listFile);
+    if (outcome != UpgradeOutcome::Upgraded || after != c.expected || !RegisteredAndTidy(c))
         Problem("the registration's result on " + c.name + " is not the expected list");
     else
-        Detail(Format("checked: the registration of the %s list leaves the expected %lld bytes",
+        Detail(Format("checked: UpgradeProduct on the %s list registers the entry, leaves the "
+                      "expected %lld bytes, changes no payload row and leaves nothing behind",
                       c.name.c_str(), static_cast<long long>(after.size())));
 }
 
 std::vector<ListCase> PrepareCases() {
-    Progress("writing the list files (about 10 MB and 100 MB)");
+    Progress("staging the products with their list files (about 10 MB and 100 MB)");
     std::vector<ListCase> cases;
     cases.push_back(PrepareCase("small", kSmallListSize));
     cases.push_back(PrepareCase("large", 10 * kSmallListSize));
     for (const ListCase& c : cases)
         Detail(Format("%s list: %d entries, %lld bytes (%.1f MB)", c.name.c_str(), c.entries,
-                      static_cast<long long>(c.bytes.size()), c.bytes.size() / 1e6));
+                      c.size, c.size / 1e6));
     return cases;
 }
 
@@ -219,10 +406,10 @@ std::map<std::string, double> ReadValues(const std::string& path) {
 }
 
 // Starts this program in memory mode as a fresh process, waits for it and reads its values.
-std::map<std::string, double> RunChild(const std::string& what) {
+std::map<std::string, double> RunChild(const std::string& arguments) {
     std::string resultPath = CaseRoot() + "\\memory-result.txt";
     ::DeleteFileA(resultPath.c_str());
-    std::string commandLine = "\"" + OwnPath() + "\" memory-child " + what + " " + resultPath;
+    std::string commandLine = "\"" + OwnPath() + "\" memory-child " + resultPath + " " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -259,6 +446,10 @@ double MB(double bytes) {
     return bytes / 1e6;
 }
 
+double Ms(const std::vector<double>& seconds) {
+    return Median(seconds) * 1000;
+}
+
 } // namespace
 
 void RunRegistrationBench() {
@@ -277,47 +468,74 @@ void RunRegistrationBench() {
     Progress(Format("registration: %d interleaved repetitions", kTimedRepetitions));
     std::vector<std::vector<double>> times = Interleave(jobs, kTimedRepetitions);
 
-    double registration[2], plain[2], flushed[2];
+    double registration[2], floor[2];
     for (size_t i = 0; i < cases.size(); ++i) {
         const ListCase& c = cases[i];
-        registration[i] = Median(times[3 * i]);
-        plain[i] = Median(times[3 * i + 1]);
-        flushed[i] = Median(times[3 * i + 2]);
-        Detail(Format("%s list, median of %d: registration %.1f ms, plain read+write %.1f ms, "
-                      "read+write+flush %.1f ms",
-                      c.name.c_str(), kTimedRepetitions, registration[i] * 1000, plain[i] * 1000,
-                      flushed[i] * 1000));
-        Detail(c.name + " registration ms: " + ListMs(times[3 * i]));
-        Detail(c.name + " plain ms: " + ListMs(times[3 * i + 1]));
-        Detail(c.name + " flushed ms: " + ListMs(times[3 * i + 2]));
-        Detail(Format("%s list, parts: rewrite of the bytes in memory %.1f ms, "
-                      "ReplaceFileA of a written file over the list %.1f ms, "
-                      "DeleteFileA of a flushed file of the list's size %.1f ms, "
-                      "flush of the new file (flushed - plain) %.1f ms",
-                      c.name.c_str(), Median(parts[i].rewriteInMemory) * 1000,
-                      Median(parts[i].replaceFile) * 1000, Median(parts[i].deleteFile) * 1000,
-                      (flushed[i] - plain[i]) * 1000));
+        const Parts& p = parts[i];
+        auto at = [&](int job) -> const std::vector<double>& {
+            return times[kJobsPerCase * i + job];
+        };
+        registration[i] = Median(at(kRegistration));
+        floor[i] = Median(at(kFloor));
+        const double plain = Median(at(kPlain));
+        Detail(Format("%s list, median of %d: registration (UpgradeProduct) %.1f ms, floor "
+                      "(read+write+flush+rename) %.1f ms, plain read+write %.1f ms; the "
+                      "registration takes %.1f ms more than the floor",
+                      c.name.c_str(), kTimedRepetitions, registration[i] * 1000, floor[i] * 1000,
+                      plain * 1000, (registration[i] - floor[i]) * 1000));
+        Detail(c.name + " registration ms: " + ListMs(at(kRegistration)));
+        Detail(c.name + " floor ms: " + ListMs(at(kFloor)));
+        Detail(c.name + " plain read+write ms: " + ListMs(at(kPlain)));
+        Detail(c.name + " list alone ms: " + ListMs(at(kListAlone)));
+        Detail(Format("%s list, the floor's steps (medians): read %.1f ms, write %.1f ms, "
+                      "flush %.1f ms, freeing the buffer %.1f ms, rename over the list %.1f ms",
+                      c.name.c_str(), Ms(p.floorRead), Ms(p.floorWrite), Ms(p.floorFlush),
+                      Ms(p.floorRelease), Ms(p.floorRename)));
+        Detail(Format("%s list, the program's steps in a run of their own (medians): Begin "
+                      "(checks, first journal write) %.1f ms, RegisterInAppList (read and "
+                      "rewrite in one buffer) %.1f ms, StageBytes (write and flush of the staged "
+                      "copy) %.1f ms, Commit (two journal writes, backup, rename, backup "
+                      "deletion) %.1f ms; together %.1f ms; Finish (journal read and deletion) "
+                      "%.1f ms, and %.1f ms after UpgradeProduct; UpgradeProduct takes %.1f ms "
+                      "more than these steps: its decisions on the nine payload rows (each "
+                      "source and destination looked at) and the list's",
+                      c.name.c_str(), Ms(p.begin), Ms(p.registerInList), Ms(p.stage), Ms(p.commit),
+                      Ms(at(kSteps)), Ms(p.stepsFinish), Ms(p.finish),
+                      (registration[i] - Median(at(kSteps))) * 1000));
+        Detail(Format("%s list, the transaction's fixed costs as plain system calls (medians): "
+                      "three journal writes (new file, flush, rename) %.1f ms, journal deletion "
+                      "%.1f ms, the backup as a hard link %.1f ms, rename over the list while "
+                      "the backup keeps its content %.1f ms (the floor's rename, which lets go "
+                      "of the old content: %.1f ms), deletion of the backup %.1f ms",
+                      c.name.c_str(), Ms(p.journalWrites), Ms(p.journalDelete), Ms(p.hardLink),
+                      Ms(p.renameKept), Ms(p.floorRename), Ms(p.backupDelete)));
     }
-    Figure("registration / plain read+write, 10 MB list", registration[0] / plain[0], 1.5, "x",
-           Format("median of %d interleaved: %.1f ms / %.1f ms; median of the paired ratios %.2f",
-                  kTimedRepetitions, registration[0] * 1000, plain[0] * 1000,
-                  MedianRatio(times[0], times[1])));
-    Figure("registration / read+write+flush, 10 MB list (for reference)",
-           registration[0] / flushed[0], 1.5, "x",
-           Format("median of %d interleaved: %.1f ms / %.1f ms; median of the paired ratios %.2f",
-                  kTimedRepetitions, registration[0] * 1000, flushed[0] * 1000,
-                  MedianRatio(times[0], times[2])));
-    Figure("registration / plain read+write, 100 MB list (for reference)",
-           registration[1] / plain[1], 1.5, "x",
-           Format("median of %d interleaved: %.1f ms / %.1f ms; median of the paired ratios %.2f",
-                  kTimedRepetitions, registration[1] * 1000, plain[1] * 1000,
-                  MedianRatio(times[3], times[4])));
-    Figure("registration growth, 100 MB list / 10 MB list", registration[1] / registration[0], 12.0,
-           "x",
-           Format("median %.1f ms / %.1f ms; file sizes %.1f MB / %.1f MB; plain read+write "
-                  "grows %.2fx",
-                  registration[1] * 1000, registration[0] * 1000, MB(cases[1].bytes.size()),
-                  MB(cases[0].bytes.size()), plain[1] / plain[0]));
+    for (size_t i = 0; i < cases.size(); ++i) {
+        auto at = [&](int job) -> const std::vector<double>& {
+            return times[kJobsPerCase * i + job];
+        };
+        const double size = MB(static_cast<double>(cases[i].size));
+        const double alone = Median(at(kListAlone));
+        RatioFigure(
+            Format("registration (UpgradeProduct) / floor (read+write+flush+rename), %.0f MB list",
+                   size),
+            at(kRegistration), at(kFloor), 1.1,
+            Format("the transaction's fixed costs: %.1f ms (UpgradeProduct - the list alone)",
+                   (registration[i] - alone) * 1000));
+        RatioFigure(
+            Format("the list's registration alone, without the transaction / floor, %.0f "
+                   "MB list",
+                   size),
+            at(kListAlone), at(kFloor), 0,
+            "RegisterInAppList, the staged copy written and flushed, renamed over the list");
+        RatioFigure(Format("registration (UpgradeProduct) / plain read+write, %.0f MB list", size),
+                    at(kRegistration), at(kPlain), 0, "");
+    }
+    RatioFigure("registration (UpgradeProduct) growth, 100 MB list / 10 MB list",
+                times[kJobsPerCase + kRegistration], times[kRegistration], 12.0,
+                Format("file sizes %.1f MB / %.1f MB; the floor grows %.2fx", MB(cases[1].size),
+                       MB(cases[0].size),
+                       MedianRatio(times[kJobsPerCase + kFloor], times[kFloor])));
     CleanUp();
 }
 
@@ -326,9 +544,9 @@ void RunMemoryBench() {
 
     // Calibration: a known buffer, allocated and touched, shows what the counters report.
     for (const ListCase& c : cases) {
-        double size = static_cast<double>(c.bytes.size());
+        double size = static_cast<double>(c.size);
         Progress("memory: calibration with a buffer of " + c.name + " list size");
-        std::map<std::string, double> v = RunChild(Format("calibrate-%.0f", size));
+        std::map<std::string, double> v = RunChild(Format("calibrate %.0f", size));
         Detail(Format("calibration, buffer of %.1f MB allocated and touched: working set while "
                       "held +%.1f MB, peak working set +%.1f MB; pagefile usage while held "
                       "+%.1f MB, peak pagefile usage after the buffer was freed +%.1f MB; "
@@ -340,15 +558,15 @@ void RunMemoryBench() {
     }
 
     for (const ListCase& c : cases) {
-        double size = static_cast<double>(c.bytes.size());
+        double size = static_cast<double>(c.size);
         std::vector<double> peakWs, peakPf;
         for (int repetition = 0; repetition < kMemoryRepetitions; ++repetition) {
-            Progress("memory: registration on the " + c.name + " list in a fresh process");
+            Progress("memory: UpgradeProduct on the " + c.name + " list in a fresh process");
             Restore(c);
-            PointRegistryAt(c);
-            std::map<std::string, double> v = RunChild("register");
-            if (v["result"] != 0)
-                Problem("the registration in the memory child did not register");
+            std::map<std::string, double> v =
+                RunChild("upgrade " + c.product.setupFolder + " " + c.product.installBase);
+            if (v["result"] != 0 || !RegisteredAndTidy(c))
+                Problem("UpgradeProduct in the memory child did not register");
             peakWs.push_back(v["after_peak_ws"] - v["before_ws"]);
             peakPf.push_back(v["after_peak_pf"] - v["before_pf"]);
             Detail(Format("%s list, one process: working set before %.1f MB (peak so far %.1f "
@@ -357,31 +575,35 @@ void RunMemoryBench() {
                           c.name.c_str(), MB(v["before_ws"]), MB(v["before_peak_ws"]),
                           MB(v["after_peak_ws"]), MB(v["before_pf"]), MB(v["after_peak_pf"])));
         }
-        Figure(Format("registration peak working set above baseline / list size, %.0f MB list",
+        Figure(Format("registration (UpgradeProduct) peak working set above baseline / list size, "
+                      "%.0f MB list",
                       MB(size)),
-               Median(peakWs) / size, 3.0, "x",
-               Format("median of %d fresh processes: +%.1f MB for a %.1f MB file "
-                      "(PeakWorkingSetSize after - WorkingSetSize before); PeakPagefileUsage "
-                      "gives +%.1f MB",
+               Median(peakWs) / size, 1.1, "x",
+               Format("median of %d fresh processes running UpgradeProduct: +%.1f MB for a "
+                      "%.1f MB file (PeakWorkingSetSize after - WorkingSetSize before); "
+                      "PeakPagefileUsage gives +%.1f MB",
                       kMemoryRepetitions, MB(Median(peakWs)), MB(size), MB(Median(peakPf))));
     }
     CleanUp();
 }
 
 int RunMemoryChild(int argc, char** argv) {
-    if (argc < 4)
+    // memory-child <result file> calibrate <bytes>
+    // memory-child <result file> upgrade <setup folder> <install base>
+    if (argc < 5)
         return 2;
-    std::string what = argv[2];
-    std::FILE* out = std::fopen(argv[3], "w");
+    std::FILE* out = std::fopen(argv[2], "w");
     if (!out)
         return 2;
+    std::string what = argv[3];
     WriteCounters(out, "before");
-    if (what == "register") {
-        AppListResult result = RegisterInAppList(kEntry);
+    if (what == "upgrade" && argc >= 6) {
+        UpgradeOutcome outcome = UpgradeProduct(argv[4], argv[5], kEntry);
         WriteCounters(out, "after");
-        std::fprintf(out, "result %d\n", result == AppListResult::Registered ? 0 : 1);
-    } else if (what.rfind("calibrate-", 0) == 0) {
-        SIZE_T size = static_cast<SIZE_T>(std::atof(what.c_str() + 10));
+        UpgradeTransaction::Finish(argv[5]);
+        std::fprintf(out, "result %d\n", outcome == UpgradeOutcome::Upgraded ? 0 : 1);
+    } else if (what == "calibrate") {
+        SIZE_T size = static_cast<SIZE_T>(std::atof(argv[4]));
         char* buffer = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, size));
         if (buffer) {
             for (SIZE_T i = 0; i < size; i += 4096)

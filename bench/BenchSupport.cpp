@@ -63,6 +63,16 @@ void Figure(const std::string& name, double measured, double limit, const std::s
     std::fflush(stdout);
 }
 
+void RatioFigure(const std::string& name, const std::vector<double>& contender,
+                 const std::vector<double>& baseline, double limit, const std::string& more) {
+    const double a = Median(contender), b = Median(baseline);
+    Figure(name, MedianRatio(contender, baseline), limit, "x",
+           Format("median of %d paired ratios; medians %.1f ms / %.1f ms, their ratio %.2f",
+                  static_cast<int>(std::min(contender.size(), baseline.size())), a * 1000, b * 1000,
+                  b > 0 ? a / b : 0.0) +
+               (more.empty() ? "" : "; " + more));
+}
+
 void Detail(const std::string& text) {
     std::printf("detail\t%s\n", text.c_str());
     std::fflush(stdout);
@@ -71,6 +81,11 @@ void Detail(const std::string& text) {
 void Progress(const std::string& text) {
     // Standard output, since the standard error of programs under tools/wine-run.sh is lost.
     std::printf("progress\t%s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+void TracedStart(const std::string& program, DWORD processId, DWORD createdTick, DWORD shownTick) {
+    std::printf("trace\t%s\t%04lx\t%lu\t%lu\n", program.c_str(), processId, createdTick, shownTick);
     std::fflush(stdout);
 }
 

@@ -26,13 +26,24 @@ std::string Format(const char* format, ...);
 
 // One figure: a tab-separated line on standard output that run.sh reads.
 //   figure <TAB> name <TAB> measured <TAB> limit <TAB> unit <TAB> how it was measured
-// The figure meets its limit when measured <= limit.
+// The figure meets its limit when measured <= limit. A limit of 0 marks a figure given for
+// reference only, without a limit.
 void Figure(const std::string& name, double measured, double limit, const std::string& unit,
             const std::string& how);
+// A timed figure: the median of the ratios contender[i] / baseline[i], each pair timed in the same
+// interleaved repetition, so that load that comes and goes on the machine during a session
+// weighs on both alike; `how` is given the medians of both and the ratio of those medians, then
+// `more` (when not empty).
+void RatioFigure(const std::string& name, const std::vector<double>& contender,
+                 const std::vector<double>& baseline, double limit, const std::string& more);
 // A line of supporting detail for the report (medians, repetitions, checks).
 void Detail(const std::string& text);
 // A line of progress, for the person waiting.
 void Progress(const std::string& text);
+// A start traced by Wine, for report.py to find in the trace: a tab-separated line
+//   trace <TAB> program <TAB> process id as the trace writes it <TAB> tick count at CreateProcess
+//   <TAB> tick count once its dialog was visible
+void TracedStart(const std::string& program, DWORD processId, DWORD createdTick, DWORD shownTick);
 // Something that went wrong: reported as a detail, which run.sh also shows at once.
 void Problem(const std::string& text);
 

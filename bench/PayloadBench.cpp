@@ -1,10 +1,16 @@
-// Payload replacement of nine 50 MiB files over older installed copies, timed side by side with
-// CopyFileA of the same nine files to the same destinations.
+// The whole upgrade of nine 50 MiB payload files over older installed copies (UpgradeProduct:
+// staged copies, each flushed, backups, renames, the list's registration), timed side by side
+// with CopyFileA of the same nine files to the same destinations, and, for reference, with
+// CopyFileA followed by a flush of each copy.
 #include "BenchSupport.h"
 #include "Benchmarks.h"
 
 #include "Staging.h"
-#include "ui/SetupDlg.h"
+#include "upgrade/AppListRegistration.h"
+#include "upgrade/Journal.h"
+#include "upgrade/PayloadRules.h"
+#include "upgrade/Transaction.h"
+#include "upgrade/Upgrade.h"
 
 namespace bench {
 
@@ -12,6 +18,7 @@ namespace {
 
 constexpr size_t kPayloadSize = 50u * 1024 * 1024;
 constexpr int kRepetitions = 7;
+constexpr char kEntry[] = "Pack07up02.exe";
 
 std::string PayloadRoot() {
     return std::string(kBenchRoot) + "\\payload";
@@ -46,8 +53,11 @@ PayloadTree Stage() {
     return tree;
 }
 
-// Puts the older installed copies back in place, with their older times, flushed to disk.
+// Puts the older installed copies back in place, with their older times, and the list as it was
+// staged, flushed to disk.
 void Reset(const PayloadTree& tree) {
+    if (!WriteAndFlush(tree.paths.listFile, product::DefaultListBytes()))
+        Problem("cannot reset " + tree.paths.listFile);
     for (int row = 0; row < kPayloadRowCount; ++row) {
         if (!CopyAndFlush(tree.olderCopies[row], tree.paths.destinationFiles[row],
                           product::InstalledTicks(row, product::DestState::Older)))
@@ -73,22 +83,57 @@ void RunPayloadBench() {
     const CString setupFolder(tree.paths.setupFolder);
     const CString installBase(tree.paths.installBase);
 
+    std::vector<double> finish;
     std::vector<Job> jobs;
-    jobs.push_back({"replacement", [&] {
+    jobs.push_back({"UpgradeProduct", [&] {
                         Reset(tree);
                         double start = Now();
-                        std::vector<RowOutcome> outcomes =
-                            CSetupDlg::ReplacePayloadFiles(setupFolder, installBase);
+                        UpgradeOutcome outcome = UpgradeProduct(setupFolder, installBase, kEntry);
                         double elapsed = Now() - start;
-                        for (RowOutcome outcome : outcomes) {
-                            if (outcome != RowOutcome::Replaced)
-                                Problem(std::string("a payload row was not replaced: ") +
-                                        RowOutcomeName(outcome));
-                        }
+                        UpgradeTransaction::Finish(installBase);
+                        finish.push_back(Now() - start - elapsed);
+                        if (outcome != UpgradeOutcome::Upgraded)
+                            Problem("UpgradeProduct did not upgrade");
                         if (!AllReplaced(tree))
-                            Problem("the replacement left a destination without its payload");
+                            Problem("the upgrade left a destination without its payload");
                         return elapsed;
                     }});
+    // The transaction's steps as UpgradeProduct takes them, each timed (the decisions on the
+    // rows left out): the journal, the staged copies, the list, the commit.
+    std::vector<double> begin, stage, list, commit;
+    jobs.push_back(
+        {"steps", [&] {
+             Reset(tree);
+             std::vector<JournalEntry> entries;
+             for (int row = 0; row < kPayloadRowCount; ++row)
+                 entries.push_back({row, false});
+             entries.push_back({kListItem, false});
+             double t0 = Now();
+             bool ok = true;
+             double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
+             {
+                 UpgradeTransaction transaction(installBase);
+                 ok = transaction.Begin(entries);
+                 t1 = Now();
+                 for (int row = 0; ok && row < kPayloadRowCount; ++row)
+                     ok = transaction.StageCopy(row, tree.paths.payloadFiles[row].c_str());
+                 t2 = Now();
+                 AppListContent content;
+                 ok = ok && RegisterInAppList(tree.paths.listFile.c_str(), kEntry, &content) &&
+                      transaction.StageBytes(kPayloadRowCount, content.bytes);
+                 t3 = Now();
+                 ok = ok && transaction.Commit();
+                 t4 = Now();
+             }
+             UpgradeTransaction::Finish(installBase);
+             if (!ok || !AllReplaced(tree))
+                 Problem("the transaction's steps did not replace the payload");
+             begin.push_back(t1 - t0);
+             stage.push_back(t2 - t1);
+             list.push_back(t3 - t2);
+             commit.push_back(t4 - t3);
+             return t4 - t0;
+         }});
     jobs.push_back({"CopyFileA", [&] {
                         Reset(tree);
                         double start = Now();
@@ -100,19 +145,49 @@ void RunPayloadBench() {
                             Problem("CopyFileA left a destination without its payload");
                         return elapsed;
                     }});
+    jobs.push_back({"CopyFileA and flush", [&] {
+                        Reset(tree);
+                        double start = Now();
+                        for (int row = 0; row < kPayloadRowCount; ++row) {
+                            const std::string& to = tree.paths.destinationFiles[row];
+                            ::CopyFileA(tree.paths.payloadFiles[row].c_str(), to.c_str(), FALSE);
+                            HANDLE file =
+                                ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                            ::FlushFileBuffers(file);
+                            ::CloseHandle(file);
+                        }
+                        double elapsed = Now() - start;
+                        if (!AllReplaced(tree))
+                            Problem("CopyFileA left a destination without its payload");
+                        return elapsed;
+                    }});
     Progress("payload: one warm-up round");
     Interleave(jobs, 1);
+    for (std::vector<double>* part : {&finish, &begin, &stage, &list, &commit})
+        part->clear();
     Progress(Format("payload: %d interleaved repetitions", kRepetitions));
     std::vector<std::vector<double>> times = Interleave(jobs, kRepetitions);
-    double replacement = Median(times[0]);
-    double copy = Median(times[1]);
-    Detail("payload replacement ms: " + ListMs(times[0]));
-    Detail("CopyFileA of the nine files ms: " + ListMs(times[1]));
-    Figure("payload replacement / CopyFileA, nine 50 MiB files", replacement / copy, 1.2, "x",
-           Format("median of %d interleaved: %.1f ms / %.1f ms (9 files of %.0f MiB); median of "
-                  "the paired ratios %.2f",
-                  kRepetitions, replacement * 1000, copy * 1000, kPayloadSize / 1048576.0,
-                  MedianRatio(times[0], times[1])));
+    Detail("UpgradeProduct of the nine files ms: " + ListMs(times[0]));
+    Detail("CopyFileA of the nine files ms: " + ListMs(times[2]));
+    Detail("CopyFileA and flush of the nine files ms: " + ListMs(times[3]));
+    Detail("payload, the transaction's steps in runs of their own ms: " + ListMs(times[1]));
+    Detail(Format("payload, the transaction's steps in runs of their own (medians): Begin (checks, "
+                  "first journal write) %.1f ms, StageCopy of the nine files (each copy flushed) "
+                  "%.1f ms, the list (RegisterInAppList and StageBytes) %.1f ms, Commit (two "
+                  "journal writes, ten backups and renames, the backups deleted) %.1f ms",
+                  Median(begin) * 1000, Median(stage) * 1000, Median(list) * 1000,
+                  Median(commit) * 1000));
+    Detail(
+        Format("payload, UpgradeTransaction::Finish after the upgrade (journal read and deletion): "
+               "median %.1f ms",
+               Median(finish) * 1000));
+    RatioFigure(
+        "whole replacement (UpgradeProduct) / CopyFileA, nine 50 MiB files", times[0], times[2],
+        1.3,
+        Format("%d repetitions of 9 files of %.0f MiB", kRepetitions, kPayloadSize / 1048576.0));
+    RatioFigure("whole replacement (UpgradeProduct) / CopyFileA and flush, nine 50 MiB files",
+                times[0], times[3], 0, "");
     product::RemoveProductRegistry();
     product::DeleteTree(PayloadRoot());
 }

@@ -3,7 +3,7 @@
 per figure on standard output and the report bench/RESULTS.md.
 
     report.py --figures FILE --exe Setup.exe --objdump TOOL --map Setup.map
-              --machine FILE --out RESULTS.md
+              --mapped-exe SetupMapped.exe --machine FILE [--trace WINE-TRACE] --out RESULTS.md
 """
 import argparse
 import collections
@@ -15,33 +15,46 @@ import sys
 SIZE_LIMIT = 112 * 1024
 
 DEFINITIONS = [
-    "- Registration: `RegisterInAppList(\"Pack07up02.exe\")` against one `ReadFile` of the whole "
-    "list and one `WriteFile` of those bytes to a new file in the same folder (closed), with the "
-    "list restored from a pristine copy and flushed before every run; the flushed baseline adds "
-    "`FlushFileBuffers` before closing. The parts in the details are timed on their own in the "
-    "same runs.",
-    "- Memory: a fresh process per measurement; `PeakWorkingSetSize` after the call minus "
-    "`WorkingSetSize` before it, against the list's size. The calibration allocates and touches "
-    "a buffer of known size: under Wine the working-set peak follows it exactly, while "
-    "`PeakPagefileUsage` is only the current value (it drops back once the buffer is freed) and "
-    "`PrivateUsage` is not reported, so the working set is the measure.",
-    "- Payload: `CSetupDlg::ReplacePayloadFiles` against `CopyFileA` of the same nine files to "
-    "the same destinations; before every run the older installed copies are put back with "
-    "their older times and flushed.",
+    "- Registration: `UpgradeProduct` as Setup runs it, on a staged product whose installed files "
+    "are all newer than the payload, so that only the list is registered (decisions on the nine "
+    "rows, the journal, the list read and rewritten in one buffer, its staged copy written and "
+    "flushed, the backup as a hard link, the rename, the backup deleted); "
+    "`UpgradeTransaction::Finish` follows untimed. Its baseline, the floor of any durable, "
+    "all-or-nothing rewrite of the list: one `ReadFile` of the whole list, one `WriteFile` of "
+    "those bytes to a new file beside it, one `FlushFileBuffers`, the buffer freed, one "
+    "`MoveFileExA` over the list (write-through). For reference: the list's registration "
+    "without the transaction (`RegisterInAppList`, the staged copy written as the transaction "
+    "writes it, the rename) and a plain read and write (no flush, no rename). Before every run "
+    "the list is restored from a pristine copy and flushed. The program's steps "
+    "(`UpgradeTransaction` Begin, StageBytes, Commit) and the transaction's fixed costs as plain "
+    "system calls are timed in runs of their own, interleaved with the others.",
+    "- Memory: a fresh process per measurement runs `UpgradeProduct` on the staged product; "
+    "`PeakWorkingSetSize` after the call minus `WorkingSetSize` before it, against the list's "
+    "size. The calibration allocates and touches a buffer of known size: under Wine the "
+    "working-set peak follows it exactly, while `PeakPagefileUsage` is only the current value "
+    "(it drops back once the buffer is freed) and `PrivateUsage` is not reported, so the working "
+    "set is the measure.",
+    "- Payload: `UpgradeProduct` of nine 50 MiB payload files over older installed copies (and "
+    "the small list's registration), the whole transaction with each staged copy flushed, "
+    "against `CopyFileA` of the same nine files to the same destinations; for reference also "
+    "against `CopyFileA` with a `FlushFileBuffers` of each copy. Before every run the older "
+    "installed copies are put back with their older times and flushed.",
     "- Start-up: from just before `CreateProcess` of a staged copy (below `C:\\QuilloBench`, one "
     "argument) until `WaitForInputIdle` has returned and, after it, a visible dialog of the "
     "process holding the program's text box (Setup's licence text, control 1001) exists; then "
     "the process is ended with `TerminateProcess`. Under Wine the dialog is already visible when "
-    "`WaitForInputIdle` returns.",
+    "`WaitForInputIdle` returns. Where the time goes comes from further starts traced by Wine "
+    "(see below).",
     "- Size: the file's size; sections from `objdump -h`; contributions from a linker map of a "
     "copy linked in bench/ from the same objects and options.",
+    "- A figure without a limit is given for reference; it is not judged.",
 ]
 TOP_OBJECTS = 20
 
 
 def read_bench_output(path):
-    """Figures and details from the benchmark program's tab-separated lines."""
-    figures, details = [], []
+    """Figures, details and traced starts from the benchmark program's tab-separated lines."""
+    figures, details, traced = [], [], []
     with open(path, encoding="utf-8", errors="replace") as f:
         for raw in f:
             line = raw.rstrip("\r\n")
@@ -56,7 +69,168 @@ def read_bench_output(path):
                 })
             elif fields[0] == "detail" and len(fields) >= 2:
                 details.append(fields[1])
-    return figures, details
+            elif fields[0] == "trace" and len(fields) >= 5:
+                traced.append({
+                    "program": fields[1],
+                    "pid": fields[2].lower(),
+                    "created": int(fields[3]),
+                    "shown": int(fields[4]),
+                })
+    return figures, details, traced
+
+
+# A line of Wine's trace with time stamps and process ids:
+#   seconds.milliseconds:process:thread:trace:channel:function message
+TRACE_LINE = re.compile(r"^(\d+)\.(\d{3}):([0-9a-f]{4,}):[0-9a-f]{4,}:trace:(\w+):(\w+) ?(.*)$")
+
+# The milestones of a start, in order, and the phase that ends at each.
+PHASES = [
+    ("created", None),
+    ("image", "Wine creates the process and maps the program's image"),
+    ("imports", "Wine maps the DLLs the program imports"),
+    ("attached", "those DLLs start (their process attach)"),
+    ("resource", "the C run-time starts and the program's own work runs until it first loads one "
+     "of its resources (Setup: one Setup at a time, its own path, the install base from the "
+     "registry, the look for an interrupted upgrade's journal; then its icon; the minimal "
+     "program: its dialog's template)"),
+    ("template", "until the dialog's template is read: user32 loads the display driver and the "
+     "theme library at the first use of the display"),
+    ("controls", "the dialog and its controls are made"),
+    ("strings", "WM_INITDIALOG until the program's last string is loaded (Setup: gives the "
+     "dialog its icon, loads its licence text, ten strings; the minimal program does neither)"),
+    ("shown", "the rest until the dialog is visible and waits for input (Setup sets its licence "
+     "text in the text box; the dialog is shown and drawn)"),
+]
+
+
+def read_trace(path):
+    """Wine's trace lines per process id: (tick, channel, function, message)."""
+    lines = collections.defaultdict(list)
+    if not path or not os.path.exists(path):
+        return lines
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for raw in f:
+            m = TRACE_LINE.match(raw.rstrip("\r\n"))
+            if m:
+                tick = int(m.group(1)) * 1000 + int(m.group(2))
+                lines[m.group(3)].append((tick, m.group(4), m.group(5), m.group(6)))
+    return lines
+
+
+def milestones(lines, start):
+    """The tick of each milestone of one traced start, and the DLLs it loaded."""
+    found = {"created": start["created"], "shown": start["shown"]}
+    dlls = []
+    image_base = None
+    attaching = False
+    for tick, channel, function, message in lines:
+        if channel == "loaddll" and function == "build_module":
+            name = re.search(r'Loaded L"([^"]*)" at ([0-9A-Fa-f]+)', message)
+            if "image" not in found:
+                found["image"] = tick
+                image_base = name.group(2).lower() if name else None
+            else:
+                dlls.append(name.group(1).split("\\")[-1].lower() if name else message)
+                if not attaching:
+                    found["imports"] = tick
+        elif function == "process_attach":
+            attaching = True
+            # DLLs loaded with the program are attached with a non-zero reserved argument.
+            if message.endswith("- END") and ",00000000)" not in message:
+                found["attached"] = tick
+        elif (function == "FindResourceExW" and image_base and "resource" not in found and
+              message.lower().startswith(image_base)):
+            found["resource"] = tick
+        elif function in ("DIALOG_ParseTemplate32", "DIALOG_CreateIndirect"):
+            found.setdefault("template", tick)
+        elif function == "DIALOG_CreateControls32" and "END" in message:
+            found.setdefault("controls", tick)
+        elif (function == "FindResourceExW" and "controls" in found and image_base and
+              message.lower().startswith(image_base + " #0006")):
+            found["strings"] = tick
+    # A program that loads no strings once its dialog is made has nothing in that phase.
+    if "controls" in found:
+        found.setdefault("strings", found["controls"])
+    return found, dlls
+
+
+def median(values):
+    values = sorted(values)
+    if not values:
+        return float("nan")
+    middle = len(values) // 2
+    return values[middle] if len(values) % 2 else (values[middle - 1] + values[middle]) / 2.0
+
+
+def startup_analysis(trace_path, traced):
+    """The Markdown lines that tell where the start-up time goes, from Wine's trace."""
+    if not traced:
+        return []
+    lines_by_pid = read_trace(trace_path)
+    # Phase lengths per program, and the DLLs each loaded.
+    phases = collections.defaultdict(lambda: collections.defaultdict(list))
+    dlls = collections.defaultdict(set)
+    complete = collections.Counter()
+    for start in traced:
+        # Process ids may be used again: keep the lines of this start's time only.
+        lines = [line for line in lines_by_pid.get(start["pid"], [])
+                 if start["created"] <= line[0] <= start["shown"] + 150]
+        found, loaded = milestones(lines, start)
+        if not all(name in found for name, _ in PHASES):
+            continue
+        complete[start["program"]] += 1
+        dlls[start["program"]].update(loaded)
+        for (before, _), (name, _) in zip(PHASES, PHASES[1:]):
+            phases[start["program"]][name].append(found[name] - found[before])
+        phases[start["program"]]["whole"].append(found["shown"] - found["created"])
+    programs = ["Setup.exe", "MinimalDialog.exe"]
+    out = ["## Where the start-up time goes", ""]
+    if any(complete[p] == 0 for p in programs):
+        out.append("The traced starts could not be read (%s): no analysis." % ", ".join(
+            "%s %d of %d" % (p, complete[p], sum(1 for t in traced if t["program"] == p))
+            for p in programs))
+        out.append("")
+        return out
+    setup, minimal = (phases[p] for p in programs)
+    out.append("From %d starts of each program traced by Wine (`WINEDEBUG=+timestamp,+pid,"
+               "+loaddll,+module,+dialog`, interleaved, after the timed starts), medians in "
+               "milliseconds; the trace's time stamps are in whole milliseconds on the clock of "
+               "`GetTickCount`, which the benchmark also reads at `CreateProcess` and once the "
+               "dialog is visible. Tracing slows both programs a little." % min(complete.values()))
+    out.append("")
+    out.append("| Phase | Setup.exe | MinimalDialog.exe | Setup - minimal |")
+    out.append("|---|---:|---:|---:|")
+    differences = []
+    for name, description in PHASES[1:]:
+        a, b = median(setup[name]), median(minimal[name])
+        differences.append((a - b, description))
+        out.append("| %s | %.1f | %.1f | %+.1f |" % (description, a, b, a - b))
+    whole_setup, whole_minimal = median(setup["whole"]), median(minimal["whole"])
+    out.append("| **whole start**, `CreateProcess` until visible and waiting for input | %.1f | "
+               "%.1f | %+.1f |" % (whole_setup, whole_minimal, whole_setup - whole_minimal))
+    out.append("")
+    only_setup = sorted(dlls["Setup.exe"] - dlls["MinimalDialog.exe"])
+    only_minimal = sorted(dlls["MinimalDialog.exe"] - dlls["Setup.exe"])
+    if not only_setup and not only_minimal:
+        out.append("Both programs load the same %d DLLs before their dialog is visible (%s)." % (
+            len(dlls["Setup.exe"]), ", ".join(sorted(dlls["Setup.exe"]))))
+    else:
+        out.append("DLLs only Setup loads: %s; only the minimal program: %s." % (
+            ", ".join(only_setup) or "none", ", ".join(only_minimal) or "none"))
+    own = median(setup["resource"])
+    difference = whole_setup - whole_minimal
+    added = [(v, d) for v, d in sorted(differences, reverse=True)[:2] if v > 0]
+    out.append("")
+    out.append("Setup's own work before its dialog (one Setup at a time, its path, the registry, "
+               "the journal's look-up, up to its first resource) takes %.1f ms with the C "
+               "run-time's start (the minimal program: %.1f ms). In the traced starts Setup's "
+               "whole start takes %.1f ms %s than the minimal program's%s." % (
+                   own, median(minimal["resource"]), abs(difference),
+                   "more" if difference >= 0 else "less",
+                   "; the phases that add most: " + "; ".join(
+                       "%s (%+.1f ms)" % (d, v) for v, d in added) if added else ""))
+    out.append("")
+    return out
 
 
 def section_headers(objdump, exe):
@@ -283,6 +457,17 @@ def resource_lines(exe, rsrc_size):
     return lines
 
 
+def is_reference(figure):
+    """A figure without a limit, given for reference."""
+    return figure["limit"] == 0
+
+
+def met_text(figure, yes, no):
+    if is_reference(figure):
+        return "reference"
+    return yes if figure["measured"] <= figure["limit"] else no
+
+
 def fmt(value, unit):
     if unit == "bytes":
         return "%d bytes" % value
@@ -297,35 +482,38 @@ def main():
     parser.add_argument("--map", required=True)
     parser.add_argument("--mapped-exe", required=True)
     parser.add_argument("--machine", required=True)
+    parser.add_argument("--trace", help="Wine's trace of the traced starts")
     parser.add_argument("--out", required=True)
     args = parser.parse_args()
 
-    figures, details = read_bench_output(args.figures)
+    figures, details, traced = read_bench_output(args.figures)
     size_figure, size_lines = size_analysis(args.exe, args.objdump, args.map,
                                              args.mapped_exe)
     figures.append(size_figure)
 
     width = max(len(f["name"]) for f in figures)
     for f in figures:
-        met = "met" if f["measured"] <= f["limit"] else "MISSED"
+        limit = "-" if is_reference(f) else fmt(f["limit"], f["unit"])
         print("%-*s  %16s  limit %14s  %s" % (width, f["name"], fmt(f["measured"], f["unit"]),
-                                              fmt(f["limit"], f["unit"]), met))
+                                              limit, met_text(f, "met", "MISSED")))
 
     with open(args.machine, encoding="utf-8") as f:
         machine = [line.rstrip("\n") for line in f]
     out = ["# Benchmark results", ""]
-    out.append("Written by `bench/run.sh`. Ratios are medians of runs interleaved in one session "
-               "(contender and baseline side by side); a figure meets its limit when the "
-               "measured value is at most the limit.")
+    out.append("Written by `bench/run.sh`. A timed figure is the median of the ratios contender / "
+               "baseline, one ratio per repetition of runs interleaved in one session (contender "
+               "and baseline side by side, the order rotating); the medians of each and their "
+               "ratio are given too. A figure meets its limit when the measured value is at most "
+               "the limit.")
     out.append("")
     out.extend(machine)
     out.append("")
     out.append("| Figure | Measured | Limit | Met? | How |")
     out.append("|---|---:|---:|---|---|")
     for f in figures:
-        met = "yes" if f["measured"] <= f["limit"] else "**no**"
-        out.append("| %s | %s | %s | %s | %s |" % (f["name"], fmt(f["measured"], f["unit"]),
-                                                   fmt(f["limit"], f["unit"]), met, f["how"]))
+        limit = "-" if is_reference(f) else fmt(f["limit"], f["unit"])
+        out.append("| %s | %s | %s | %s | %s |" % (f["name"], fmt(f["measured"], f["unit"]), limit,
+                                                   met_text(f, "yes", "**no**"), f["how"]))
     out.append("")
     out.append("How the figures are taken:")
     out.append("")
@@ -336,6 +524,7 @@ def main():
     for d in details:
         out.append("- " + d)
     out.append("")
+    out.extend(startup_analysis(args.trace, traced))
     out.extend(size_lines)
     with open(args.out, "w", encoding="utf-8") as f:
         f.write("\n".join(out))

@@ -25,7 +25,13 @@ trap stop_wine EXIT
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 memory=$(free -h | awk '/^Mem:/ {print $2 " total, " $7 " available"}')
 build_type=$(grep -m1 '^CMAKE_BUILD_TYPE' "$build/CMakeCache.txt" | cut -d= -f2)
+# The commit measured, and whether the work tree differed from it (the report itself aside).
+commit=$(git rev-parse HEAD)
+if [ -n "$(git status --porcelain --untracked-files=no -- . ':(exclude)bench/RESULTS.md')" ]; then
+    commit="$commit, with uncommitted changes"
+fi
 {
+    echo "- Commit: $commit"
     echo "- Date: $(date -u)"
     echo "- Processors: $(nproc); CPU: $cpu"
     echo "- Memory: $memory"
@@ -38,8 +44,9 @@ build_type=$(grep -m1 '^CMAKE_BUILD_TYPE' "$build/CMakeCache.txt" | cut -d= -f2)
 
 # Boots the prefix first, so that its creation is not part of any figure.
 tools/wine-run.sh --prefix "$prefix" cmd /c exit >/dev/null 2>&1 || true
-# The program's lines go to figures.tsv; progress and problems are shown as they come.
-tools/wine-run.sh --prefix "$prefix" "$build/quillo_bench.exe" "$@" |
+# The program's lines go to figures.tsv; progress and problems are shown as they come. Wine's
+# trace of the traced start-up runs comes on the standard error: wine-trace.txt.
+tools/wine-run.sh --prefix "$prefix" "$build/quillo_bench.exe" "$@" 2>"$output/wine-trace.txt" |
     tr -d '\r' |
     tee "$output/figures.tsv" |
     awk -F'\t' '$1 == "progress" || ($1 == "detail" && $2 ~ /^PROBLEM/) {
@@ -54,5 +61,5 @@ fi
 python3 bench/report.py --figures "$output/figures.tsv" --exe "$build/Setup.exe" \
     --objdump i686-w64-mingw32-objdump --map "$build/bench/Setup.map" \
     --mapped-exe "$build/bench/SetupMapped.exe" \
-    --machine "$output/machine.md" --out "$results"
+    --machine "$output/machine.md" --trace "$output/wine-trace.txt" --out "$results"
 echo "Written: $results"

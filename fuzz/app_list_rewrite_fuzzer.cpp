@@ -3,7 +3,9 @@
 // Input: entry name, 0x01, entry text, 0x01, old file bytes. An input with fewer than two 0x01
 // bytes is taken whole as the old file bytes, with an empty entry name and entry text.
 //
-// Every input must satisfy, besides running clean under AddressSanitizer and
+// The rewrite runs as the program runs it, in one buffer of exactly the size it asks for: free
+// bytes, the old file bytes, room for the entry. Every input must satisfy, besides running clean
+// under AddressSanitizer (which also finds any write outside that buffer) and
 // UndefinedBehaviorSanitizer:
 // - TooShort exactly when the old file has fewer than 16 bytes;
 // - CountOverflow exactly when the entry count, read here independently, lies outside the signed
@@ -11,8 +13,8 @@
 // - Rewritten otherwise, and then the new file is, byte for byte: the old 16-byte prefix, the
 //   entry number (count + 1) in decimal, "\r\n\r\n", 25 spaces, "\r\n\r\n", the old bytes from
 //   the first "[LIST]" at or after offset 16 (or from offset 16 when there is none), "\r\n\r\n",
-//   "name<N>=<entry name>\r\n" and "url<N>=<entry text>\r\n";
-// - no bytes when not rewritten.
+//   "name<N>=<entry name>\r\n" and "url<N>=<entry text>\r\n", and lies within the buffer;
+// - the buffer left as it was, and no bytes, when not rewritten.
 #include "upgrade/AppListRewrite.h"
 
 #include <cerrno>
@@ -22,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -117,11 +120,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         old = input.substr(second + 1);
     }
 
-    const AppListRewrite result = RewriteAppList(old, entryName, entryText);
+    // The free bytes hold a value that the expected content never takes from them.
+    const std::string before =
+        std::string(kAppListSlack, '\xA5') + old +
+        std::string(AppListTailRoom(entryName.size(), entryText.size()), '\xA5');
+    const std::unique_ptr<char[]> buffer(new char[before.size()]);
+    std::memcpy(buffer.get(), before.data(), before.size());
 
+    const AppListRewrite result = RewriteAppList(buffer.get(), old.size(), entryName, entryText);
+
+    const bool unchanged = std::memcmp(buffer.get(), before.data(), before.size()) == 0;
+    const bool noBytes = result.begin == 0 && result.end == 0;
     if (old.size() < kPrefix) {
         Check(result.status == AppListRewrite::Status::TooShort, "short file not TooShort");
-        Check(result.bytes.empty(), "bytes given for a short file");
+        Check(noBytes, "bytes given for a short file");
+        Check(unchanged, "buffer changed for a short file");
         return 0;
     }
     Check(result.status != AppListRewrite::Status::TooShort, "TooShort for 16 bytes or more");
@@ -131,7 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(CountsAgree(window, count), "fuzzer's two count readings disagree");
     if (count < INT32_MIN || count >= INT32_MAX) {
         Check(result.status == AppListRewrite::Status::CountOverflow, "overflow not reported");
-        Check(result.bytes.empty(), "bytes given for an overflowing count");
+        Check(noBytes, "bytes given for an overflowing count");
+        Check(unchanged, "buffer changed for an overflowing count");
         return 0;
     }
     Check(result.status == AppListRewrite::Status::Rewritten, "not rewritten");
@@ -144,7 +158,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string body = old.substr(BodyStart(old));
     const std::string tail = separator + "name" + number + "=" + entryName + "\r\n" + "url" +
                              number + "=" + entryText + "\r\n";
-    const std::string& bytes = result.bytes;
+    Check(result.begin <= result.end && result.end <= before.size(), "bytes outside the buffer");
+    const std::string bytes(buffer.get() + result.begin, result.end - result.begin);
 
     Check(bytes.size() == kPrefix + header.size() + body.size() + tail.size(), "wrong length");
     Check(bytes.compare(0, kPrefix, old, 0, kPrefix) == 0, "prefix changed");

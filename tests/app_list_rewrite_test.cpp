@@ -12,6 +12,32 @@ const std::string kFfPrefix(16, '\xFF');
 const std::string kFiller(25, ' ');
 const std::string kEntryText = "Pack07up02.exe";
 
+// What a rewrite leaves as the new file: its status, and its content when rewritten.
+struct Rewritten {
+    AppListRewrite::Status status;
+    std::string bytes;
+};
+
+// Rewrites `before` as the program does, in one buffer: free bytes (not zero, so that any of them
+// leaking into the content shows) in front of the old content and room for the entry after it.
+// A file that is not rewritten must leave the buffer as it was.
+Rewritten Rewrite(const std::string& before, const std::string& entryName) {
+    const std::string room(AppListTailRoom(entryName.size(), kEntryText.size()), '#');
+    std::string buffer = std::string(kAppListSlack, '#') + before + room;
+    const std::string unchanged = buffer;
+
+    const AppListRewrite result =
+        RewriteAppList(buffer.data(), before.size(), entryName, kEntryText);
+
+    if (result.status != AppListRewrite::Status::Rewritten) {
+        EXPECT_EQ(unchanged, buffer);
+        return {result.status, std::string()};
+    }
+    EXPECT_LE(result.begin, result.end);
+    EXPECT_LE(result.end, buffer.size());
+    return {result.status, buffer.substr(result.begin, result.end - result.begin)};
+}
+
 // A list header as the rewrite writes it: the count, a separator, the filler, a separator.
 std::string Header(const std::string& count) {
     return count + "\r\n\r\n" + kFiller + "\r\n\r\n";
@@ -27,7 +53,7 @@ TEST(AppListRewriteTest, WorkedExampleByteForByte) {
     const std::string before = WorkedExampleBefore();
     ASSERT_EQ(114u, before.size());
 
-    const AppListRewrite result = RewriteAppList(before, "Gamma", kEntryText);
+    const Rewritten result = Rewrite(before, "Gamma");
 
     ASSERT_EQ(AppListRewrite::Status::Rewritten, result.status);
     const std::string expected = kFfPrefix + "3\r\n\r\n" + kFiller + "\r\n\r\n" +
@@ -44,10 +70,10 @@ TEST(AppListRewriteTest, WorkedExampleByteForByte) {
 }
 
 TEST(AppListRewriteTest, SecondCallAddsEntryFourAfterTwoEmptyLines) {
-    const AppListRewrite first = RewriteAppList(WorkedExampleBefore(), "Gamma", kEntryText);
+    const Rewritten first = Rewrite(WorkedExampleBefore(), "Gamma");
     ASSERT_EQ(AppListRewrite::Status::Rewritten, first.status);
 
-    const AppListRewrite second = RewriteAppList(first.bytes, "Gamma", kEntryText);
+    const Rewritten second = Rewrite(first.bytes, "Gamma");
 
     ASSERT_EQ(AppListRewrite::Status::Rewritten, second.status);
     const std::string expected = kFfPrefix + "4\r\n\r\n" + kFiller + "\r\n\r\n" +
@@ -73,7 +99,7 @@ class AppListRewriteEdgeTest : public testing::TestWithParam<EdgeCase> {};
 TEST_P(AppListRewriteEdgeTest, RewritesAsExpected) {
     const EdgeCase& c = GetParam();
 
-    const AppListRewrite result = RewriteAppList(c.before, c.entryName, kEntryText);
+    const Rewritten result = Rewrite(c.before, c.entryName);
 
     ASSERT_EQ(c.status, result.status);
     if (c.status != AppListRewrite::Status::Rewritten) {
@@ -160,6 +186,9 @@ const EdgeCase kEdgeCases[] = {
      kFfPrefix + Header("42") + "41" + Entry("42")},
     {"EmptyEntryName", kFfPrefix + Header("2") + kList, "", AppListRewrite::Status::Rewritten,
      kFfPrefix + Header("3") + kList + Entry("3", "")},
+    {"LongestNumberWithoutMarkerFillsTheRoom", kFfPrefix + "-2147483648", "Gamma",
+     AppListRewrite::Status::Rewritten,
+     kFfPrefix + Header("-2147483647") + "-2147483648" + Entry("-2147483647")},
     {"LongOldHeaderLeavesNothingBehind", kFfPrefix + kLongHeader + kList, "Gamma",
      AppListRewrite::Status::Rewritten, kFfPrefix + Header("2") + kList + Entry("2")},
 };

@@ -7,6 +7,9 @@
 
 namespace {
 constexpr char kListFile[] = "\\QuilloHub\\modlist.ini";
+// The longest list read, as for any file read whole (ReadWholeFile): a longer one could not be
+// held in a 32-bit process anyway.
+constexpr unsigned long long kLargestList = 0x7FFFFFFF;
 
 bool IsSharingError(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
@@ -28,18 +31,33 @@ CString AppListPath(const CString& installBase) {
     return installBase + kListFile;
 }
 
-bool RegisterInAppList(const CString& listPath, const char* entry, std::string* newContent) {
+bool RegisterInAppList(const CString& listPath, const char* entry, AppListContent* newContent) {
+    // The entry's name is read first: the buffer has room for the whole entry after the old
+    // content.
+    CString entryName;
+    CRegReader().ReadString(kInstallInfoKey, kProductInfoValue, &entryName, HKEY_LOCAL_MACHINE);
+    const std::string_view name = entryName.Str();
+    const std::string_view text = entry;
+
     CFile list;
     if (!OpenList(listPath, list))
         return false;
-    std::string oldBytes = ReadWholeFile(list);
+    // The old content is read straight into the buffer the new content is made in, after the
+    // room that a longer header needs.
+    const unsigned long long length = list.GetLength();
+    if (length > kLargestList)
+        throw CFileException(listPath, ERROR_FILE_TOO_LARGE);
+    const size_t oldLength = static_cast<size_t>(length);
+    std::unique_ptr<char[]> buffer(
+        new char[kAppListSlack + oldLength + AppListTailRoom(name.size(), text.size())]);
+    if (list.Read(buffer.get() + kAppListSlack, static_cast<UINT>(oldLength)) != oldLength)
+        throw CFileException(listPath, ERROR_HANDLE_EOF);
     list.Close();
 
-    CString entryName;
-    CRegReader().ReadString(kInstallInfoKey, kProductInfoValue, &entryName, HKEY_LOCAL_MACHINE);
-    AppListRewrite rewrite = RewriteAppList(oldBytes, entryName.Str(), entry);
+    const AppListRewrite rewrite = RewriteAppList(buffer.get(), oldLength, name, text);
     if (rewrite.status != AppListRewrite::Status::Rewritten)
         return false;
-    *newContent = std::move(rewrite.bytes);
+    newContent->bytes = std::string_view(buffer.get() + rewrite.begin, rewrite.end - rewrite.begin);
+    newContent->buffer = std::move(buffer);
     return true;
 }

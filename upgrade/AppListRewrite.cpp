@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <utility>
+#include <cstring>
 
 namespace {
 
-const char kSeparator[] = "\r\n\r\n";
-const char kLineEnd[] = "\r\n";
-const char kListMarker[] = "[LIST]";
-const std::size_t kFillerLength = 25;
+constexpr std::string_view kSeparator = "\r\n\r\n";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kListMarker = "[LIST]";
+constexpr std::size_t kFillerLength = 25;
 
 // The entry count as atoi reads it, or whether it lies outside the signed 32-bit range.
 struct ParsedCount {
@@ -24,22 +24,23 @@ bool IsCSpace(unsigned char c) {
 
 // Parses the count window the way atoi does: leading white space, one optional sign, then
 // decimal digits up to the first other byte or the end of the window; no digits gives 0.
-ParsedCount ParseCount(const std::string& bytes, std::size_t begin, std::size_t end) {
+ParsedCount ParseCount(std::string_view window) {
     // Any magnitude above INT32_MAX + 1 is out of range for either sign, so capping it there
     // keeps the accumulation bounded however many digits follow.
     const std::int64_t cap = std::int64_t(INT32_MAX) + 2;
-    std::size_t i = begin;
-    while (i < end && IsCSpace(static_cast<unsigned char>(bytes[i]))) {
+    std::size_t i = 0;
+    const std::size_t end = window.size();
+    while (i < end && IsCSpace(static_cast<unsigned char>(window[i]))) {
         ++i;
     }
     bool negative = false;
-    if (i < end && (bytes[i] == '+' || bytes[i] == '-')) {
-        negative = bytes[i] == '-';
+    if (i < end && (window[i] == '+' || window[i] == '-')) {
+        negative = window[i] == '-';
         ++i;
     }
     std::int64_t magnitude = 0;
-    for (; i < end && bytes[i] >= '0' && bytes[i] <= '9'; ++i) {
-        magnitude = std::min(magnitude * 10 + (bytes[i] - '0'), cap);
+    for (; i < end && window[i] >= '0' && window[i] <= '9'; ++i) {
+        magnitude = std::min(magnitude * 10 + (window[i] - '0'), cap);
     }
     const std::int64_t value = negative ? -magnitude : magnitude;
     if (value < INT32_MIN || value > INT32_MAX) {
@@ -48,41 +49,72 @@ ParsedCount ParseCount(const std::string& bytes, std::size_t begin, std::size_t 
     return {true, static_cast<std::int32_t>(value)};
 }
 
+// `value` in decimal as std::to_string writes it, in the end of `digits`.
+std::string_view Decimal(std::int32_t value, char (&digits)[kAppListLongestNumber + 1]) {
+    char* const end = digits + sizeof digits;
+    char* first = end;
+    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : value;
+    do {
+        *--first = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) {
+        *--first = '-';
+    }
+    return {first, static_cast<std::size_t>(end - first)};
+}
+
+// Copies `text` to `out`; returns the end of the copy.
+char* Put(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
 } // namespace
 
-AppListRewrite RewriteAppList(const std::string& oldBytes, const std::string& entryName,
-                              const std::string& entryText) {
-    if (oldBytes.size() < kAppListPrefixLength) {
-        return {AppListRewrite::Status::TooShort, std::string()};
+AppListRewrite RewriteAppList(char* buffer, std::size_t oldLength, std::string_view entryName,
+                              std::string_view entryText) {
+    const std::string_view old(buffer + kAppListSlack, oldLength);
+    if (old.size() < kAppListPrefixLength) {
+        return {AppListRewrite::Status::TooShort, 0, 0};
     }
-    const std::size_t windowEnd =
-        std::min(oldBytes.size(), kAppListPrefixLength + kAppListCountWindow);
-    const ParsedCount count = ParseCount(oldBytes, kAppListPrefixLength, windowEnd);
+    const ParsedCount count = ParseCount(
+        std::string_view(old.data() + kAppListPrefixLength,
+                         std::min(old.size() - kAppListPrefixLength, kAppListCountWindow)));
     if (!count.fits || count.value == INT32_MAX) {
-        return {AppListRewrite::Status::CountOverflow, std::string()};
+        return {AppListRewrite::Status::CountOverflow, 0, 0};
     }
-    const std::string number = std::to_string(count.value + 1);
+    char digits[kAppListLongestNumber + 1];
+    const std::string_view number = Decimal(count.value + 1, digits);
 
     // Every byte after the prefix is list text, zero bytes included. The body starts at the
     // first marker; without one, the whole list text is kept as the body.
-    std::size_t bodyStart = oldBytes.find(kListMarker, kAppListPrefixLength);
-    if (bodyStart == std::string::npos) {
+    std::size_t bodyStart = old.find(kListMarker, kAppListPrefixLength);
+    if (bodyStart == std::string_view::npos) {
         bodyStart = kAppListPrefixLength;
     }
 
-    // The whole new content is reserved at once: a list file can be large, and
-    // growing the string step by step would hold a third copy of it for a while.
-    const std::string tail = std::string(kSeparator) + "name" + number + "=" + entryName +
-                             kLineEnd + "url" + number + "=" + entryText + kLineEnd;
-    std::string bytes;
-    bytes.reserve(kAppListPrefixLength + number.size() + 8 + kFillerLength +
-                  (oldBytes.size() - bodyStart) + tail.size());
-    bytes.append(oldBytes, 0, kAppListPrefixLength);
-    bytes += number;
-    bytes += kSeparator;
-    bytes.append(kFillerLength, ' ');
-    bytes += kSeparator;
-    bytes.append(oldBytes, bodyStart, std::string::npos);
-    bytes += tail;
-    return {AppListRewrite::Status::Rewritten, std::move(bytes)};
+    // The new header ends where the body starts, and the prefix comes just before the header:
+    // the body, nearly all of a large list, stays where it was read. The prefix is moved first,
+    // since the new header may cover where it was.
+    const std::size_t headerLength = number.size() + 2 * kSeparator.size() + kFillerLength;
+    const std::size_t begin = kAppListSlack + bodyStart - headerLength - kAppListPrefixLength;
+    std::memmove(buffer + begin, old.data(), kAppListPrefixLength);
+    char* out = Put(buffer + begin + kAppListPrefixLength, number);
+    out = Put(out, kSeparator);
+    out = std::fill_n(out, kFillerLength, ' ');
+    Put(out, kSeparator);
+
+    out = Put(buffer + kAppListSlack + oldLength, kSeparator);
+    out = Put(out, "name");
+    out = Put(out, number);
+    out = Put(out, "=");
+    out = Put(out, entryName);
+    out = Put(out, kLineEnd);
+    out = Put(out, "url");
+    out = Put(out, number);
+    out = Put(out, "=");
+    out = Put(out, entryText);
+    out = Put(out, kLineEnd);
+    return {AppListRewrite::Status::Rewritten, begin, static_cast<std::size_t>(out - buffer)};
 }

@@ -4,7 +4,10 @@
 
 namespace {
 constexpr long long kTicksPerSecond = 10000000;
-constexpr DWORD kCopyChunk = 1 << 20;
+// The copy's read and write size. Copies of 50 MiB files in pieces of 512 KiB or more stalled now
+// and then, at up to five times the usual time, on Linux's file cache (under Wine, and natively as
+// well); in pieces of 256 KiB they ran at full speed every time.
+constexpr DWORD kCopyChunk = 1 << 18;
 
 bool IsAbsenceError(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;

@@ -123,7 +123,7 @@ bool UpgradeTransaction::StageCopy(size_t index, const CString& source) {
     return CopyToNewFile(source, Staged(destination), entry.adds ? CString() : destination);
 }
 
-bool UpgradeTransaction::StageBytes(size_t index, const std::string& bytes) {
+bool UpgradeTransaction::StageBytes(size_t index, std::string_view bytes) {
     CString destination = UpgradedFile(m_installBase, m_journal.entries[index].item);
     NewFile staged;
     if (!staged.Create(Staged(destination)))

@@ -10,6 +10,7 @@
 #include "upgrade/Journal.h"
 
 #include <string>
+#include <string_view>
 
 // The installed file that journal item `item` names below `installBase`.
 CString UpgradedFile(const CString& installBase, int item);
@@ -27,7 +28,7 @@ public:
     bool Begin(const std::vector<JournalEntry>& entries);
     // Makes the staged copy of entry `index` from the file `source`, or from `bytes`.
     bool StageCopy(size_t index, const CString& source);
-    bool StageBytes(size_t index, const std::string& bytes);
+    bool StageBytes(size_t index, std::string_view bytes);
     // Keeps a backup of each destination and puts every staged copy in its place. On failure
     // everything is rolled back.
     bool Commit();

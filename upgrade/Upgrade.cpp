@@ -70,9 +70,9 @@ UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& install
         if (item == kListItem) {
             // The list is read last, just before the renames, so that the product has the least
             // time to change it meanwhile.
-            std::string newList;
+            AppListContent newList;
             if (!RegisterInAppList(listPath, entry, &newList) ||
-                !transaction.StageBytes(index, newList))
+                !transaction.StageBytes(index, newList.bytes))
                 return UpgradeOutcome::Incomplete;
         } else if (!transaction.StageCopy(index, setupFolder + kPayloadRows[item].source)) {
             return UpgradeOutcome::Incomplete;
