@@ -346,7 +346,8 @@ protected:
         const std::vector<std::string>& arguments = *copy.arguments;
         ASSERT_EQ(arguments.size(), 3u) << "arguments of the copy:\n" << Joined(arguments);
         if (m_tempFolder.size() < kLongestTemporaryFolder && !m_temp.unspellable)
-            EXPECT_TRUE(SamePath(arguments[0], Utf8Of(m_tempFolder) + "\\" + copy.exeName)) << arguments[0];
+            EXPECT_TRUE(SamePath(arguments[0], Utf8Of(m_tempFolder) + "\\" + copy.exeName))
+                << arguments[0];
         EXPECT_TRUE(IsSignedDecimal(arguments[1])) << arguments[1];
         EXPECT_EQ(arguments[2], Utf8Of(m_product.setupExe));
     }
@@ -373,9 +374,10 @@ TEST_P(CompleteRunTest, ShowsTheOutcomeAndRemovesSetupUnlessTheUpgradeFailed) {
     Stage(layout);
     if (HasFatalFailure())
         return;
-    if (layout.trailBackslash)
+    if (layout.trailBackslash) {
         for (const std::string& path : {m_product.setupFolder, m_product.installBase, m_tempFolder})
             ASSERT_TRUE(HasTrailBackslash(path)) << path << " has no trail byte 0x5C in this run";
+    }
     HWND dialog = StartInstaller();
     ASSERT_NE(dialog, nullptr);
     if (ending == Ending::Declined)

@@ -54,6 +54,19 @@ bool ReadRemote(HANDLE process, const void* address, void* buffer, size_t size) 
     return ::ReadProcessMemory(process, address, buffer, size, &read) && read == size;
 }
 
+// Wine starts its own system processes (services.exe, plugplay.exe, ...) on demand from whichever
+// process first needs them, the installer included: they are not the installer's doing.
+bool IsSystemProcess(const wchar_t* exeName) {
+    const wchar_t* const names[] = {L"services.exe", L"plugplay.exe", L"winedevice.exe",
+                                    L"explorer.exe", L"rpcss.exe",    L"svchost.exe",
+                                    L"conhost.exe",  L"wineboot.exe", L"start.exe"};
+    for (const wchar_t* name : names) {
+        if (_wcsicmp(exeName, name) == 0)
+            return true;
+    }
+    return false;
+}
+
 void EndAndWait(HANDLE process) {
     if (process && ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
         ::TerminateProcess(process, 0xDEAD);
@@ -171,7 +184,8 @@ void ChildWatch::Look() {
         entry.dwSize = sizeof entry;
         for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
              more = ::Process32NextW(snapshot, &entry)) {
-            if (entry.th32ParentProcessID != m_parentId || entry.th32ProcessID == m_parentId)
+            if (entry.th32ParentProcessID != m_parentId || entry.th32ProcessID == m_parentId ||
+                IsSystemProcess(entry.szExeFile))
                 continue;
             auto known = std::find_if(m_seen.begin(), m_seen.end(), [&](const SeenChild& child) {
                 return child.id == entry.th32ProcessID;
