@@ -175,7 +175,7 @@ void RunPayloadBench() {
     Detail(Format("payload, the transaction's steps in runs of their own (medians): Begin (checks, "
                   "first journal write) %.1f ms, StageCopy of the nine files (each copy flushed) "
                   "%.1f ms, the list (RegisterInAppList and StageBytes) %.1f ms, Commit (two "
-                  "journal writes, ten backups and renames, the backups deleted) %.1f ms",
+                  "journal renames, ten backups and renames, the backups deleted) %.1f ms",
                   Median(begin) * 1000, Median(stage) * 1000, Median(list) * 1000,
                   Median(commit) * 1000));
     Detail(

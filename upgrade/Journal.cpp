@@ -1,19 +1,22 @@
 #include "upgrade/Journal.h"
 
 namespace {
-// A header with the format's version, the state as one letter, then one line per entry: "r" or
-// "a" (replaces or adds) and the item's digit, then an end mark that a torn write lacks.
-const char kHeader[] = "Quillo upgrade journal 2\r\n";
-const char kStates[] = "pcd"; // preparing, committing, committed
+// A header with the format's version, then one line per entry: "r" or "a" (replaces or adds)
+// and the item's digit, then an end mark that a torn write lacks.
+const char kHeader[] = "Quillo upgrade journal 3\r\n";
 const char kEnd[] = "end\r\n";
 constexpr std::string::size_type kHeaderLength = sizeof kHeader - 1;
 constexpr std::string::size_type kEndLength = sizeof kEnd - 1;
+const char* const kNames[] = {"\\QuilloSetup.journal", "\\QuilloSetup.committing",
+                              "\\QuilloSetup.committed"};
 } // namespace
 
-std::string FormatJournal(const Journal& journal, JournalState state) {
+const char* JournalNameOf(JournalState state) {
+    return kNames[static_cast<int>(state)];
+}
+
+std::string FormatJournal(const Journal& journal) {
     std::string text = kHeader;
-    text += kStates[static_cast<int>(state)];
-    text += "\r\n";
     for (const JournalEntry& entry : journal.entries) {
         text += entry.adds ? 'a' : 'r';
         text += static_cast<char>('0' + entry.item);
@@ -23,32 +26,24 @@ std::string FormatJournal(const Journal& journal, JournalState state) {
 }
 
 bool ParseJournal(const std::string& text, Journal* journal) {
-    // Header, state line, entry lines of four bytes each, end mark.
+    // Header, entry lines of four bytes each, end mark.
     std::string::size_type size = text.size();
-    if (size < kHeaderLength + 3 + kEndLength || text.compare(0, kHeaderLength, kHeader) != 0 ||
+    if (size < kHeaderLength + kEndLength || text.compare(0, kHeaderLength, kHeader) != 0 ||
         text.compare(size - kEndLength, kEndLength, kEnd) != 0 ||
-        (size - kHeaderLength - 3 - kEndLength) % 4 != 0)
+        (size - kHeaderLength - kEndLength) % 4 != 0)
         return false;
-    Journal parsed;
-    const char* p = text.c_str() + kHeaderLength;
+    std::vector<JournalEntry> entries;
     const char* end = text.c_str() + size - kEndLength;
-    int state = 0;
-    while (state < 3 && kStates[state] != p[0])
-        ++state;
-    if (state == 3 || p[1] != '\r' || p[2] != '\n')
-        return false;
-    parsed.state = static_cast<JournalState>(state);
-    for (p += 3; p < end; p += 4) {
+    for (const char* p = text.c_str() + kHeaderLength; p < end; p += 4) {
         JournalEntry entry;
         entry.adds = p[0] == 'a';
         entry.item = p[1] - '0';
         if ((!entry.adds && p[0] != 'r') || entry.item < 0 || entry.item > kListItem ||
             p[2] != '\r' || p[3] != '\n')
             return false;
-        parsed.entries.push_back(entry);
+        entries.push_back(entry);
     }
-    journal->state = parsed.state;
-    journal->entries.swap(parsed.entries);
+    journal->entries.swap(entries);
     return true;
 }
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// How far an upgrade has got. Every changed file has a staged copy of its new content beside it
+// How far an upgrade has got: the journal's name says it (JournalNameOf), so that each step to the
+// next is one rename. Every changed file has a staged copy of its new content beside it
 // (StagedPathOf), and every replaced file a backup of its old content (BackupPathOf) from just
 // before its staged copy is renamed over it.
 enum class JournalState {
@@ -31,8 +32,11 @@ struct Journal {
     std::vector<JournalEntry> entries;
 };
 
-// The journal as text in state `state`, and back. Parsing fails on anything but a whole journal.
-std::string FormatJournal(const Journal& journal, JournalState state);
+// The name of the journal in the install base in each state.
+const char* JournalNameOf(JournalState state);
+
+// The journal's entries as text, and back. Parsing fails on anything but a whole journal.
+std::string FormatJournal(const Journal& journal);
 bool ParseJournal(const std::string& text, Journal* journal);
 
 // What recovery does to one entry's files, as flags.

@@ -5,10 +5,11 @@
 #include "upgrade/PayloadRules.h"
 
 namespace {
-const char kJournalName[] = "\\QuilloSetup.journal";
+const JournalState kStates[] = {JournalState::Preparing, JournalState::Committing,
+                                JournalState::Committed};
 
-CString JournalPath(const CString& installBase) {
-    return installBase + kJournalName;
+CString JournalPath(const CString& installBase, JournalState state) {
+    return installBase + JournalNameOf(state);
 }
 
 CString Staged(const CString& path) {
@@ -82,10 +83,27 @@ bool ApplyRecovery(const Journal& journal, const CString& installBase) {
     return done;
 }
 
-// Deletes the journal, and its next version should one have been left half made.
+// Deletes the journal under whichever name it has, and one left half made.
 bool DeleteJournal(const CString& installBase) {
-    CString path = JournalPath(installBase);
-    return DeleteWithRetries(Staged(path)) && DeleteWithRetries(path);
+    bool deleted = DeleteWithRetries(Staged(JournalPath(installBase, JournalState::Preparing)));
+    for (JournalState state : kStates)
+        deleted &= DeleteWithRetries(JournalPath(installBase, state));
+    return deleted;
+}
+
+// Finds the journal of an earlier run: false when there is none, and when it cannot be read
+// (`*readable` false then).
+bool FindJournal(const CString& installBase, Journal* journal, bool* readable) {
+    *readable = true;
+    for (JournalState state : kStates) {
+        CString path = JournalPath(installBase, state);
+        if (!Exists(path))
+            continue;
+        journal->state = state;
+        *readable = ReadJournal(path, journal);
+        return true;
+    }
+    return false;
 }
 } // namespace
 
@@ -103,9 +121,11 @@ UpgradeTransaction::~UpgradeTransaction() {
 }
 
 bool UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries) {
-    CString journal = JournalPath(m_installBase);
-    if (!FitsFileFunctions(Staged(journal)) || Exists(journal))
-        return false;
+    for (JournalState state : kStates) {
+        CString journal = JournalPath(m_installBase, state);
+        if (!FitsFileFunctions(Staged(journal)) || Exists(journal))
+            return false;
+    }
     for (const JournalEntry& entry : entries) {
         CString destination = UpgradedFile(m_installBase, entry.item);
         if (!FitsFileFunctions(Staged(destination)) || !FitsFileFunctions(Backup(destination)) ||
@@ -113,7 +133,7 @@ bool UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries) {
             return false;
     }
     m_journal.entries = entries;
-    m_begun = WriteJournal(JournalState::Preparing);
+    m_begun = WriteJournal();
     return m_begun;
 }
 
@@ -141,7 +161,7 @@ bool UpgradeTransaction::Commit() {
         if (!Retry(kFileAttempts, [&] { return ReadyForRename(destination, entry.adds); }))
             return false;
     }
-    if (!WriteJournal(JournalState::Committing))
+    if (!MoveJournalTo(JournalState::Committing))
         return false;
     // The backup is made just before the rename, once the file is known to be free: a second
     // name of a file that a program holds could not be deleted again until it lets go.
@@ -150,7 +170,7 @@ bool UpgradeTransaction::Commit() {
         if ((!entry.adds && !MakeBackup(destination)) || !RenameIntoPlace(destination, entry.adds))
             return false;
     }
-    if (!WriteJournal(JournalState::Committed))
+    if (!MoveJournalTo(JournalState::Committed))
         return false;
     m_committed = true;
     for (const JournalEntry& entry : m_journal.entries)
@@ -160,14 +180,15 @@ bool UpgradeTransaction::Commit() {
 
 UpgradeTransaction::Recovery UpgradeTransaction::Recover(const CString& installBase) {
     // Only where the product could have been upgraded can a journal lie.
-    CString path = JournalPath(installBase);
-    if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(Staged(path)) ||
+    if (!IsAbsolutePath(installBase.Str()) ||
+        !FitsFileFunctions(Staged(JournalPath(installBase, JournalState::Committing))) ||
         ProbeFile(installBase).kind != FileProbe::Kind::Folder)
         return Recovery::None;
-    if (!Exists(path))
-        return DeleteJournal(installBase) ? Recovery::None : Recovery::Failed;
     Journal journal;
-    if (!ReadJournal(path, &journal) || !ApplyRecovery(journal, installBase))
+    bool readable = true;
+    if (!FindJournal(installBase, &journal, &readable))
+        return DeleteJournal(installBase) ? Recovery::None : Recovery::Failed;
+    if (!readable || !ApplyRecovery(journal, installBase))
         return Recovery::Failed;
     // A committed run keeps its journal until it has ended (Finish), so that a crash before
     // then still finds it complete.
@@ -181,10 +202,10 @@ void UpgradeTransaction::Finish(const CString& installBase) {
         DeleteJournal(installBase);
 }
 
-bool UpgradeTransaction::WriteJournal(JournalState state) {
-    CString path = JournalPath(m_installBase);
+bool UpgradeTransaction::WriteJournal() {
+    CString path = JournalPath(m_installBase, JournalState::Preparing);
     CString staged = Staged(path);
-    std::string text = FormatJournal(m_journal, state);
+    std::string text = FormatJournal(m_journal);
     {
         NewFile file;
         if (!DeleteWithRetries(staged) || !file.Create(staged))
@@ -192,14 +213,22 @@ bool UpgradeTransaction::WriteJournal(JournalState state) {
         file.Write(text.data(), static_cast<DWORD>(text.size()));
         file.Finish(nullptr, CString());
     }
-    // A program that glances at files (a virus scanner, say) may hold the journal a moment.
-    if (!Retry(kFileAttempts, [&] {
-            return ::MoveFileExA(staged, path,
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-        })) {
+    if (!Retry(kFileAttempts,
+               [&] { return ::MoveFileExA(staged, path, MOVEFILE_WRITE_THROUGH) != FALSE; })) {
         DeleteWithRetries(staged);
         return false;
     }
+    m_journal.state = JournalState::Preparing;
+    return true;
+}
+
+bool UpgradeTransaction::MoveJournalTo(JournalState state) {
+    CString from = JournalPath(m_installBase, m_journal.state);
+    CString to = JournalPath(m_installBase, state);
+    // A program that glances at files (a virus scanner, say) may hold the journal a moment.
+    if (!Retry(kFileAttempts,
+               [&] { return ::MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE; }))
+        return false;
     // The journal in memory follows the one on the disk, so that a roll-back undoes exactly what
     // the disk's journal says may have happened.
     m_journal.state = state;

@@ -46,7 +46,10 @@ public:
     static void Finish(const CString& installBase);
 
 private:
-    bool WriteJournal(JournalState state);
+    // Writes the journal, in its first state, in one step: a whole journal or none.
+    bool WriteJournal();
+    // Takes the journal to its next state: one rename.
+    bool MoveJournalTo(JournalState state);
     bool RollBack();
 
     CString m_installBase;

@@ -514,8 +514,8 @@ TEST_P(CrashRecoveryTest, NextStartRollsBackOrFinishes) {
         if (left.backup)
             ASSERT_TRUE(product::WriteFileBytes(BackupPathOf(destination), oldFile));
     }
-    const std::string journalPath = m_product.installBase + "\\QuilloSetup.journal";
-    ASSERT_TRUE(product::WriteFileBytes(journalPath, FormatJournal(journal, c.state)));
+    const std::string journalPath = m_product.installBase + JournalNameOf(c.state);
+    ASSERT_TRUE(product::WriteFileBytes(journalPath, FormatJournal(journal)));
 
     EXPECT_EQ(c.recovery, UpgradeTransaction::Recover(m_product.installBase.c_str()));
     if (c.recovery == Rec::Completed) {
@@ -546,8 +546,8 @@ INSTANTIATE_TEST_SUITE_P(Crashes, CrashRecoveryTest, testing::ValuesIn(kCrashCas
 
 TEST_F(UpgradeEngineTest, AJournalThatCannotBeReadIsKeptAndNothingIsTouched) {
     Stage(Options());
-    const std::string journalPath = m_product.installBase + "\\QuilloSetup.journal";
-    ASSERT_TRUE(product::WriteFileBytes(journalPath, "Quillo upgrade journal 2\r\nc\r\nr"));
+    const std::string journalPath = m_product.installBase + JournalNameOf(JournalState::Committing);
+    ASSERT_TRUE(product::WriteFileBytes(journalPath, "Quillo upgrade journal 3\r\nr"));
     const TreeSnapshot before = SnapshotTree(m_product.installBase);
 
     EXPECT_EQ(Rec::Failed, UpgradeTransaction::Recover(m_product.installBase.c_str()));

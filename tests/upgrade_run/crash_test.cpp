@@ -5,6 +5,8 @@
 // files.
 #include "upgrade_run_support.h"
 
+#include "upgrade/Journal.h"
+
 #include <functional>
 
 namespace upgraderun {
@@ -20,7 +22,7 @@ std::string LargePayload(int row) {
 struct KillCase {
     const char* name;
     // Whether the run has reached the moment to kill it, from what the test sees.
-    std::function<bool(const product::StagedProduct&, const std::string& journal)> reached;
+    std::function<bool(const product::StagedProduct&)> reached;
 };
 
 void PrintTo(const KillCase& c, std::ostream* os) {
@@ -31,20 +33,22 @@ bool Exists(const std::string& path) {
     return product::FileExists(path);
 }
 
+// Whether the run's journal is in `state`: it has the name of that state.
+bool JournalIn(const product::StagedProduct& p, JournalState state) {
+    return Exists(p.installBase + JournalNameOf(state));
+}
+
 const KillCase kKillCases[] = {
-    {"RightAfterYes", [](const product::StagedProduct&, const std::string&) { return true; }},
+    {"RightAfterYes", [](const product::StagedProduct&) { return true; }},
     {"JournalWritten",
-     [](const product::StagedProduct&, const std::string& journal) { return !journal.empty(); }},
-    {"HalfStaged", [](const product::StagedProduct& p,
-                      const std::string&) { return Exists(p.destinationFiles[4] + "~new"); }},
-    {"AllStaged", [](const product::StagedProduct& p,
-                     const std::string&) { return Exists(p.listFile + "~new"); }},
+     [](const product::StagedProduct& p) { return JournalIn(p, JournalState::Preparing); }},
+    {"HalfStaged",
+     [](const product::StagedProduct& p) { return Exists(p.destinationFiles[4] + "~new"); }},
+    {"AllStaged", [](const product::StagedProduct& p) { return Exists(p.listFile + "~new"); }},
     {"Committing",
-     [](const product::StagedProduct&, const std::string& journal) {
-         return journal.find("\r\nc\r\n") != std::string::npos;
-     }},
+     [](const product::StagedProduct& p) { return JournalIn(p, JournalState::Committing); }},
     {"FirstFileReplaced",
-     [](const product::StagedProduct& p, const std::string&) {
+     [](const product::StagedProduct& p) {
          // Its size, not its content: a reading test would hold the file Setup replaces.
          WIN32_FILE_ATTRIBUTE_DATA data;
          return ::GetFileAttributesExA(p.destinationFiles[0].c_str(), GetFileExInfoStandard,
@@ -52,9 +56,7 @@ const KillCase kKillCases[] = {
                 data.nFileSizeLow > kPayloadSize;
      }},
     {"Committed",
-     [](const product::StagedProduct&, const std::string& journal) {
-         return journal.find("\r\nd\r\n") != std::string::npos;
-     }},
+     [](const product::StagedProduct& p) { return JournalIn(p, JournalState::Committed); }},
     // Killed while the result is shown: the run is complete, only its end is missing.
     {"WhileTheResultIsShown", nullptr},
 };
@@ -114,24 +116,18 @@ TEST_P(CrashTest, EveryFileStaysWholeAndTheNextStartCompletesTheUpgrade) {
     const std::string registered = ListPrefix() + ListHeader("3") +
                                    ListBefore().substr(16 + ListHeader("2").size()) +
                                    AppendedEntry("3", DefaultOptions().productInfo);
-    const std::string journalPath = m_product.installBase + "\\QuilloSetup.journal";
     HWND licence = OpenLicenceDialog();
     ASSERT_NE(licence, nullptr);
     Accept(licence);
 
     bool reached =
         GetParam().reached
-            ? uidriver::WaitUntil(
-                  [&] {
-                      return GetParam().reached(m_product, product::ReadFileBytes(journalPath));
-                  },
-                  60000, 1)
+            ? uidriver::WaitUntil([&] { return GetParam().reached(m_product); }, 60000, 1)
             : WaitForResult(licence).window != nullptr;
     m_setup.Kill();
     EXPECT_TRUE(reached) << "the run never reached that moment";
     ExpectEveryFileWhole(registered);
-    const bool complete =
-        product::ReadFileBytes(journalPath).find("\r\nd\r\n") != std::string::npos;
+    const bool complete = JournalIn(m_product, JournalState::Committed);
 
     ASSERT_NO_FATAL_FAILURE(RunAgainToTheEnd(complete));
     for (int row = 0; row < 9; ++row)
