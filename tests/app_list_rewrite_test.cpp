@@ -43,14 +43,14 @@ std::string Header(const std::string& count) {
     return count + "\r\n\r\n" + kFiller + "\r\n\r\n";
 }
 
-// The 114-byte file of the worked example: entries 1 and 2, all-0xFF prefix.
-std::string WorkedExampleBefore() {
+// A 114-byte list file with entries 1 and 2 behind an all-0xFF prefix.
+std::string TwoEntriesBehindFfPrefix() {
     return kFfPrefix + "2\r\n\r\n" + kFiller + "\r\n\r\n" +
            "[LIST]\r\nname1=Alpha\r\nurl1=alpha.exe\r\nname2=Beta\r\nurl2=beta.exe\r\n";
 }
 
-TEST(AppListRewriteTest, WorkedExampleByteForByte) {
-    const std::string before = WorkedExampleBefore();
+TEST(AppListRewriteTest, ThirdEntryAppendedByteForByteAtItsOffsets) {
+    const std::string before = TwoEntriesBehindFfPrefix();
     ASSERT_EQ(114u, before.size());
 
     const Rewritten result = Rewrite(before, "Gamma");
@@ -62,7 +62,7 @@ TEST(AppListRewriteTest, WorkedExampleByteForByte) {
                                  "name3=Gamma\r\nurl3=Pack07up02.exe\r\n";
     EXPECT_EQ(152u, result.bytes.size());
     EXPECT_EQ(expected, result.bytes);
-    // Offsets of the worked example's lines.
+    // Where the new lines stand in the file.
     EXPECT_EQ(0, result.bytes.compare(50, 6, "[LIST]"));
     EXPECT_EQ(0, result.bytes.compare(114, 4, "\r\n\r\n"));
     EXPECT_EQ(0, result.bytes.compare(118, 13, "name3=Gamma\r\n"));
@@ -70,7 +70,7 @@ TEST(AppListRewriteTest, WorkedExampleByteForByte) {
 }
 
 TEST(AppListRewriteTest, SecondCallAddsEntryFourAfterTwoEmptyLines) {
-    const Rewritten first = Rewrite(WorkedExampleBefore(), "Gamma");
+    const Rewritten first = Rewrite(TwoEntriesBehindFfPrefix(), "Gamma");
     ASSERT_EQ(AppListRewrite::Status::Rewritten, first.status);
 
     const Rewritten second = Rewrite(first.bytes, "Gamma");
