@@ -76,8 +76,11 @@ void CSetupApp::RunInstallerMode() {
     if (result == SetupResult::Incomplete || setupFolder.IsEmpty())
         return;
     gModulePath = setupFolder;
-    for (const PayloadRow& row : kPayloadRows)
-        ::DeleteFileA(gModulePath + row.source);
+    for (const PayloadRow& row : kPayloadRows) {
+        CString payload = gModulePath + row.source;
+        if (FitsFileFunctions(payload))
+            ::DeleteFileA(payload);
+    }
     if (result == SetupResult::Upgraded)
         UpgradeTransaction::Finish(installBase);
     StartSelfRemoval();

@@ -91,8 +91,8 @@ bool DeleteJournal(const CString& installBase) {
     return deleted;
 }
 
-// Finds the journal of an earlier run: false when there is none, and when it cannot be read
-// (`*readable` false then).
+// Finds the journal of an earlier run: false when there is none; `*readable` says whether the
+// one found could be read.
 bool FindJournal(const CString& installBase, Journal* journal, bool* readable) {
     *readable = true;
     for (JournalState state : kStates) {
