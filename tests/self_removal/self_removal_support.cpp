@@ -54,6 +54,13 @@ bool ReadRemote(HANDLE process, const void* address, void* buffer, size_t size) 
     return ::ReadProcessMemory(process, address, buffer, size, &read) && read == size;
 }
 
+// Whether `path` ends with the file name `name`, compared without regard to case.
+bool EndsWithName(const std::string& path, const std::string& name) {
+    return path.size() >= name.size() &&
+           Lower(path.substr(path.size() - name.size())) == Lower(name) &&
+           (path.size() == name.size() || path[path.size() - name.size() - 1] == '\\');
+}
+
 // Wine starts its own system processes (services.exe, plugplay.exe, ...) on demand from whichever
 // process first needs them, the installer included: they are not the installer's doing.
 bool IsSystemProcess(const wchar_t* exeName) {
@@ -213,8 +220,14 @@ void ChildWatch::Look() {
         // created can give another process's command line.
         if (handle && !child.exeName.empty() && child.imagePath.empty())
             child.imagePath = ImagePath(handle);
-        if (handle && !child.exeName.empty() && !child.arguments)
+        if (handle && !child.exeName.empty() && !child.arguments) {
             child.arguments = CommandLineArguments(handle);
+            // Under load Wine may still give another process's command line (the test's own,
+            // say) for a moment: only one whose program is this child's is taken.
+            if (child.arguments && (child.arguments->empty() ||
+                                    !EndsWithName(child.arguments->front(), child.exeName)))
+                child.arguments.reset();
+        }
         if (handle && ::WaitForSingleObject(handle, 0) != WAIT_TIMEOUT)
             continue;
         for (const std::string& window : VisibleWindows(child.id)) {
