@@ -52,15 +52,18 @@ bool WindowQuery::Matches(HWND window) const {
         if (skip == window)
             return false;
     }
-    if (visibleOnly && !::IsWindowVisible(window))
-        return false;
     if (className && WindowClass(window) != *className)
         return false;
     if (owner && ::GetWindow(window, GW_OWNER) != *owner)
         return false;
     if (title && WindowText(window) != *title)
         return false;
-    return !predicate || predicate(window);
+    if (predicate && !predicate(window))
+        return false;
+    // Visible last: a dialog is shown only once its controls exist and hidden before they go,
+    // so one still visible after the checks above was whole while they ran (a closing dialog
+    // that has lost its controls does not pass for another kind of window).
+    return !visibleOnly || ::IsWindowVisible(window);
 }
 
 WindowQuery WindowQuery::Dialog(std::optional<std::wstring> caption) {
