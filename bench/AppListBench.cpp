@@ -156,6 +156,35 @@ bool RenameOver(const std::string& from, const std::string& to) {
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
+// A whole file read with one ReadFile into a buffer of the process heap, which the caller frees.
+struct HeapCopy {
+    void* bytes = nullptr;
+    DWORD size = 0;
+    bool ok = false;
+};
+
+HeapCopy ReadWhole(const std::string& path) {
+    HeapCopy copy;
+    HANDLE in = Open(path, GENERIC_READ, OPEN_EXISTING);
+    LARGE_INTEGER size = {};
+    ::GetFileSizeEx(in, &size);
+    DWORD length = static_cast<DWORD>(size.QuadPart);
+    copy.bytes = ::HeapAlloc(::GetProcessHeap(), 0, length);
+    copy.ok = ::ReadFile(in, copy.bytes, length, &copy.size, nullptr) && copy.size == length;
+    ::CloseHandle(in);
+    return copy;
+}
+
+// Writes `copy` with one WriteFile to the new file `path`; returns the file still open, for the
+// caller to flush or not before closing it.
+HANDLE WriteToNewFile(const std::string& path, HeapCopy& copy) {
+    HANDLE out = Open(path, GENERIC_WRITE, CREATE_NEW);
+    DWORD written = 0;
+    copy.ok = copy.ok && ::WriteFile(out, copy.bytes, copy.size, &written, nullptr) &&
+              written == copy.size;
+    return out;
+}
+
 // Seconds of each step of the floor.
 struct FloorTimes {
     double read = 0, write = 0, flush = 0, release = 0, rename = 0;
@@ -169,23 +198,14 @@ struct FloorTimes {
 FloorTimes Floor(const ListCase& c) {
     FloorTimes t;
     double start = Now();
-    HANDLE in = Open(c.product.listFile, GENERIC_READ, OPEN_EXISTING);
-    LARGE_INTEGER size = {};
-    ::GetFileSizeEx(in, &size);
-    DWORD length = static_cast<DWORD>(size.QuadPart);
-    void* buffer = ::HeapAlloc(::GetProcessHeap(), 0, length);
-    DWORD got = 0;
-    bool ok = ::ReadFile(in, buffer, length, &got, nullptr) && got == length;
-    ::CloseHandle(in);
+    HeapCopy copy = ReadWhole(c.product.listFile);
     double read = Now();
-    HANDLE out = Open(c.stagedPath, GENERIC_WRITE, CREATE_NEW);
-    DWORD written = 0;
-    ok = ok && ::WriteFile(out, buffer, got, &written, nullptr) && written == got;
+    HANDLE out = WriteToNewFile(c.stagedPath, copy);
     double wrote = Now();
-    ok = ::FlushFileBuffers(out) && ok;
+    bool ok = ::FlushFileBuffers(out) && copy.ok;
     ok = ::CloseHandle(out) && ok;
     double flushed = Now();
-    ::HeapFree(::GetProcessHeap(), 0, buffer);
+    ::HeapFree(::GetProcessHeap(), 0, copy.bytes);
     double released = Now();
     ok = RenameOver(c.stagedPath, c.product.listFile) && ok;
     double renamed = Now();
@@ -203,19 +223,9 @@ FloorTimes Floor(const ListCase& c) {
 // beside it, closed, the buffer freed; neither flushed nor renamed. Returns seconds.
 double PlainReadWrite(const ListCase& c) {
     double start = Now();
-    HANDLE in = Open(c.product.listFile, GENERIC_READ, OPEN_EXISTING);
-    LARGE_INTEGER size = {};
-    ::GetFileSizeEx(in, &size);
-    DWORD length = static_cast<DWORD>(size.QuadPart);
-    void* buffer = ::HeapAlloc(::GetProcessHeap(), 0, length);
-    DWORD got = 0;
-    bool ok = ::ReadFile(in, buffer, length, &got, nullptr) && got == length;
-    ::CloseHandle(in);
-    HANDLE out = Open(c.stagedPath, GENERIC_WRITE, CREATE_NEW);
-    DWORD written = 0;
-    ok = ok && ::WriteFile(out, buffer, got, &written, nullptr) && written == got;
-    ok = ::CloseHandle(out) && ok;
-    ::HeapFree(::GetProcessHeap(), 0, buffer);
+    HeapCopy copy = ReadWhole(c.product.listFile);
+    bool ok = ::CloseHandle(WriteToNewFile(c.stagedPath, copy)) && copy.ok;
+    ::HeapFree(::GetProcessHeap(), 0, copy.bytes);
     double elapsed = Now() - start;
     ::DeleteFileA(c.stagedPath.c_str());
     if (!ok)
