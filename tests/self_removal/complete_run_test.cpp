@@ -37,6 +37,9 @@ struct Layout {
     // The names hold a double-byte character whose trail byte is a backslash: the run must be
     // in the code page they are written for (CTest runs them under that locale).
     bool trailBackslash = false;
+    // "BasePath" holds the short form of the install base (as an installer of the 8.3 era
+    // would write it), not the form the setup folder is reached by.
+    bool shortBasePath = false;
 };
 
 // Names for the lists of test parameters.
@@ -184,9 +187,23 @@ protected:
         m_product = product::StageProduct(options);
         ASSERT_EQ(m_product.setupFolder, setupFolder);
         ASSERT_LT(m_product.setupExe.size(), static_cast<size_t>(MAX_PATH));
-        ASSERT_EQ(FolderEntries(m_product.setupFolder), expected) << "staging failed";
+        std::vector<std::string> entries = FolderEntries(m_product.setupFolder);
+        // A setup folder in the install tree holds the product's files too.
+        if (SetupInInstallTree()) {
+            ASSERT_TRUE(std::includes(entries.begin(), entries.end(), expected.begin(),
+                                      expected.end()))
+                << "staging failed";
+        } else {
+            ASSERT_EQ(entries, expected) << "staging failed";
+        }
         if (m_install.unspellable)
             ASSERT_TRUE(SetBasePath(m_install.path));
+        if (layout.shortBasePath) {
+            std::wstring shortBase(MAX_PATH, L'\0');
+            shortBase.resize(::GetShortPathNameW(m_install.path.c_str(), &shortBase[0], MAX_PATH));
+            ASSERT_NE(shortBase, m_install.path) << "no short form to write";
+            ASSERT_TRUE(SetBasePath(shortBase));
+        }
 
         m_tempFolder = m_temp.staged;
         ASSERT_TRUE(product::MakeFolders(m_tempFolder));
@@ -205,6 +222,13 @@ protected:
         ASSERT_NO_FATAL_FAILURE(m_setup.MoveToPlace());
         ASSERT_NO_FATAL_FAILURE(m_install.MoveToPlace());
         ASSERT_NO_FATAL_FAILURE(m_temp.MoveToPlace());
+    }
+
+    bool SetupInInstallTree() const {
+        const std::string& base = m_product.installBase;
+        const std::string& setup = m_product.setupFolder;
+        return setup.compare(0, base.size(), base) == 0 &&
+               (setup.size() == base.size() || setup[base.size()] == '\\');
     }
 
     // "BasePath" written as wide text, which the English code page cannot always spell.
@@ -466,6 +490,13 @@ const Layout kLayouts[] = {
      kUpgradeDoneString, true, true},
     {"GbkTrailBackslashes", "乗俓 setup", 0, "僜 tmp", 0, "Setup.exe", "乗俓僜 Quillo", 0,
      kUpgradeDoneString, true, true},
+    // Unpacked into the product's own folders: the payload files there are installed files (those
+    // whose source is their destination are not newer than themselves), and Setup deletes nothing
+    // in the install tree, itself included.
+    {"SetupFolderIsTheInstallBase", "Quillo", 0, "tmp", 0, "Setup.exe", "Quillo", 0,
+     kUpgradeDoneString, false},
+    {"SetupFolderInTheInstallTree", "Quillo Dictionary\\tindict", 0, "tmp", 0, "Setup.exe",
+     "Quillo Dictionary", 0, kUpgradeDoneString, false, false, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Layouts, CompleteRunTest,

@@ -1,10 +1,48 @@
 // A second Setup started while one runs, from the same folder (a double click) or as another copy:
-// it runs no upgrade, deletes nothing, brings the running Setup to the front and ends; the
-// running one then upgrades and registers the product once.
+// it runs no upgrade, deletes nothing, brings the running Setup to the front (not another
+// program's dialog that looks like it) and ends; the running one then upgrades and registers the
+// product once. A Setup that cannot tell whether another one runs says so and does nothing.
 #include "upgrade_run_support.h"
 
 namespace upgraderun {
 namespace {
+
+constexpr UINT kSetupRunningString = 126;
+
+INT_PTR CALLBACK LookalikeProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+// A dialog of the test's own that looks like Setup's licence dialog to a careless search: a
+// dialog captioned "Setup" with an edit control of id 1001.
+HWND CreateLookalikeDialog() {
+    struct alignas(4) Template {
+        DLGTEMPLATE dialog;
+        WORD menu, windowClass;
+        wchar_t title[6];
+        WORD pointSize;
+        wchar_t font[14];
+        alignas(4) DLGITEMTEMPLATE item;
+        WORD itemClass[2];
+        WORD itemTitle, creationData;
+    } t = {};
+    t.dialog.style = WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_SETFONT;
+    t.dialog.cdit = 1;
+    t.dialog.cx = 200;
+    t.dialog.cy = 100;
+    wcscpy(t.title, L"Setup");
+    t.pointSize = 8;
+    wcscpy(t.font, L"MS Shell Dlg");
+    t.item.style = WS_CHILD | WS_VISIBLE | ES_MULTILINE;
+    t.item.x = 5;
+    t.item.y = 5;
+    t.item.cx = 150;
+    t.item.cy = 50;
+    t.item.id = kLicenceEditId;
+    t.itemClass[0] = 0xFFFF;
+    t.itemClass[1] = 0x0081; // EDIT
+    return ::CreateDialogIndirectParamW(nullptr, &t.dialog, nullptr, LookalikeProc, 0);
+}
 
 struct SecondStartCase {
     const char* name;
@@ -37,10 +75,9 @@ TEST_P(OneAtATimeTest, ASecondSetupShowsTheFirstAndEnds) {
     const TreeSnapshot secondBefore = SnapshotTree(secondFolder);
     HWND licence = OpenLicenceDialog();
     ASSERT_NE(licence, nullptr);
-    // Another program's window in front, as when the user double-clicks Setup.exe again.
-    HWND other =
-        ::CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                          200, 100, nullptr, nullptr, nullptr, nullptr);
+    // Another program's dialog in front, as when the user double-clicks Setup.exe again; it looks
+    // like Setup's to a careless search.
+    HWND other = CreateLookalikeDialog();
     ASSERT_NE(other, nullptr);
     struct DestroyAtEnd {
         HWND window;
@@ -70,6 +107,37 @@ TEST_P(OneAtATimeTest, ASecondSetupShowsTheFirstAndEnds) {
               Printable(ListPrefix() + ListHeader("3") +
                         ListBefore().substr(16 + ListHeader("2").size()) +
                         AppendedEntry("3", DefaultOptions().productInfo)));
+}
+
+// The name of Setup's lock taken by an object of another kind: Setup cannot tell whether another
+// Setup runs, says so, and does nothing.
+TEST_F(UpgradeRunTest, ASetupThatCannotTellWhetherAnotherRunsSaysSoAndDoesNothing) {
+    Stage(DefaultOptions());
+    const TreeSnapshot setupBefore = SnapshotTree(m_product.setupFolder);
+    HANDLE lockName = ::CreateEventW(nullptr, TRUE, FALSE, L"Global\\QuilloSetup.Upgrade");
+    ASSERT_NE(lockName, nullptr);
+    struct CloseAtEnd {
+        HANDLE handle;
+        ~CloseAtEnd() { ::CloseHandle(handle); }
+    } closeAtEnd{lockName};
+
+    uidriver::StartOptions options;
+    options.workingDirectory = uidriver::Widen(m_product.setupFolder);
+    m_setup = uidriver::Process::Start(uidriver::Widen(m_product.setupExe), L"upgrade", options);
+    ASSERT_TRUE(m_setup.Started());
+    HWND box = uidriver::WaitForWindow(m_setup, uidriver::WindowQuery::Dialog(), 60000);
+    ASSERT_NE(box, nullptr) << "Setup ended without a word";
+    ResultBox result;
+    result.window = box;
+    uidriver::WaitUntil([&] {
+        result.info = uidriver::ReadMessageBox(box);
+        return !result.info.caption.empty() || !::IsWindow(box);
+    });
+    ExpectResult(result, kSetupRunningString);
+    ASSERT_TRUE(uidriver::AnswerMessageBox(box, IDOK));
+    ASSERT_TRUE(m_setup.WaitForExit());
+    EXPECT_TRUE(SameTree(setupBefore, SnapshotTree(m_product.setupFolder)));
+    EXPECT_TRUE(InstallTreeUnchanged());
 }
 
 INSTANTIATE_TEST_SUITE_P(SecondStarts, OneAtATimeTest, ::testing::ValuesIn(kSecondStartCases),
