@@ -1,19 +1,16 @@
 #include "app/OneSetupAtATime.h"
 
-#include "res/resource.h"
+#include "ui/SetupDlg.h"
 
 namespace {
 // In the global namespace, so that a Setup in another session counts too.
 constexpr char kMutexName[] = "Global\\QuilloSetup.Upgrade";
 
-// Finds the licence dialog of another process: a dialog with the licence text box.
+// Finds the licence dialog of another Setup: the window that carries Setup's own mark.
 BOOL CALLBACK FindOtherLicenceDialog(HWND window, LPARAM found) {
-    char className[16] = {};
     DWORD process = 0;
     ::GetWindowThreadProcessId(window, &process);
-    if (process == ::GetCurrentProcessId() ||
-        !::GetClassNameA(window, className, sizeof className) ||
-        lstrcmpA(className, "#32770") != 0 || !::GetDlgItem(window, IDC_LICENSE))
+    if (process == ::GetCurrentProcessId() || !::GetPropA(window, CSetupDlg::kLicenceMark))
         return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
@@ -22,16 +19,18 @@ BOOL CALLBACK FindOtherLicenceDialog(HWND window, LPARAM found) {
 
 OneSetupAtATime::OneSetupAtATime() {
     m_mutex.Reset(::CreateMutexA(nullptr, FALSE, kMutexName));
-    // A mutex made by another user's Setup may refuse this one access: it exists all the same.
+    // A mutex made by another user's Setup refuses this one access; a name taken by an object of
+    // another kind fails too. Either way Setup cannot tell that no other one runs.
     m_isTheOne = m_mutex.IsValid() && ::GetLastError() != ERROR_ALREADY_EXISTS;
 }
 
-void OneSetupAtATime::ShowTheRunningSetup() {
+bool OneSetupAtATime::ShowTheRunningSetup() {
     HWND licence = nullptr;
     ::EnumWindows(FindOtherLicenceDialog, reinterpret_cast<LPARAM>(&licence));
     if (!licence)
-        return;
+        return false;
     if (::IsIconic(licence))
         ::ShowWindow(licence, SW_RESTORE);
     ::SetForegroundWindow(::GetLastActivePopup(licence));
+    return true;
 }

@@ -7,10 +7,12 @@
 class OneSetupAtATime {
 public:
     OneSetupAtATime();
-    // Whether this process is the one that may run the upgrade.
+    // Whether this process is the one that may run the upgrade. False also when Setup cannot tell
+    // (the lock could not be made): another Setup may be running.
     bool IsTheOne() const { return m_isTheOne; }
     // Brings the licence dialog of the Setup that runs, or what it shows on top, to the front.
-    static void ShowTheRunningSetup();
+    // False when there is none to be found on this desktop.
+    static bool ShowTheRunningSetup();
 
 private:
     KernelHandle m_mutex;

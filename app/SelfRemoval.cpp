@@ -50,26 +50,6 @@ bool WaitOutProcess(HANDLE handle) {
     return ::GetExitCodeProcess(handle, &exitCode) && exitCode != STILL_ACTIVE;
 }
 
-std::wstring Widen(const std::string& text, UINT codePage) {
-    int length =
-        ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                              length);
-    return wide;
-}
-
-std::string Utf8(const std::wstring& text) {
-    int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
-                              length, nullptr, nullptr);
-    return bytes;
-}
-
 // The short form of `path`, or "" when there is none.
 std::wstring ShortForm(const std::wstring& path) {
     std::wstring shortPath(::GetShortPathNameW(path.c_str(), nullptr, 0), L'\0');
@@ -99,7 +79,7 @@ void CSetupApp::StartSelfRemoval() {
     if (modulePath.IsEmpty() || namingFolder.empty() || currentFolder.empty() ||
         !::GetTempFileNameW(namingFolder.c_str(), L"Del", 0, temporaryCopy))
         return;
-    if (!::CopyFileW(Widen(modulePath.Str(), CP_ACP).c_str(), temporaryCopy, FALSE)) {
+    if (!::CopyFileW(WideText(modulePath.Str()).c_str(), temporaryCopy, FALSE)) {
         ::DeleteFileW(temporaryCopy);
         return;
     }
@@ -120,10 +100,11 @@ void CSetupApp::StartSelfRemoval() {
     // The copy's path is in the short form of its folder when that folder is too long for
     // GetTempFileName. (Wine starts no program whose path in its long form is longer than a path
     // may be, short form or not: the copy is then not started and deleted again.)
-    std::string line = BuildCleanupCommandLine(
-        Utf8(temporaryCopy), static_cast<long>(reinterpret_cast<intptr_t>(self.Get())),
-        Utf8(Widen(modulePath.Str(), CP_ACP)));
-    std::wstring commandLine = Widen(line, CP_UTF8);
+    std::string line =
+        BuildCleanupCommandLine(CodePageText(temporaryCopy, CP_UTF8),
+                                static_cast<long>(reinterpret_cast<intptr_t>(self.Get())),
+                                CodePageText(WideText(modulePath.Str()), CP_UTF8));
+    std::wstring commandLine = WideText(line, CP_UTF8);
     if (commandLine.empty())
         return;
 
@@ -153,9 +134,12 @@ void CSetupApp::RunCleanupMode() {
 
     CString setupExe = __argv[2];
     CString folder = FolderOf(setupExe);
-    if (folder.IsEmpty() || !FitsFileFunctions(setupExe))
+    // Nothing in the product's own folders is Setup's to delete.
+    CString installBase = RegisteredInstallBase();
+    if (folder.IsEmpty() || !FitsFileFunctions(setupExe) ||
+        (!installBase.IsEmpty() && LiesWithin(folder, installBase)))
         return;
     // The executable may still be mapped for a moment after its process ended.
-    DeleteWithRetries(setupExe, kDeleteAttempts);
+    RemoveFile(setupExe, nullptr, kDeleteAttempts);
     ::RemoveDirectoryA(folder);
 }

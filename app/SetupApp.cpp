@@ -4,6 +4,7 @@
 #include "app/OneSetupAtATime.h"
 #include "res/resource.h"
 #include "ui/SetupDlg.h"
+#include "framework/AfxFile.h"
 #include "upgrade/FileOps.h"
 #include "upgrade/InstallInfo.h"
 #include "upgrade/PayloadRules.h"
@@ -18,12 +19,18 @@ void ShowMessage(UINT id) {
     AfxMessageBox(text, MB_OK);
 }
 
-CString ReadInstallBase() {
+// Whether the setup folder is the install base or lies below it: Setup was unpacked into the
+// product's own folders, and what lies there is the product's.
+bool InInstallTree(const CString& setupFolder, const CString& installBase) {
+    return !installBase.IsEmpty() && LiesWithin(setupFolder, installBase);
+}
+} // namespace
+
+CString CSetupApp::RegisteredInstallBase() {
     CString installBase;
     CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
     return installBase;
 }
-} // namespace
 
 CSetupApp::CSetupApp() {
     m_fileErrorFormat = IDS_FILE_ERROR;
@@ -43,18 +50,24 @@ BOOL CSetupApp::InitInstance() {
 void CSetupApp::RunInstallerMode() {
     OneSetupAtATime lock;
     if (!lock.IsTheOne()) {
-        OneSetupAtATime::ShowTheRunningSetup();
+        // The running Setup speaks for itself; one that cannot be shown is said to run.
+        if (!OneSetupAtATime::ShowTheRunningSetup())
+            ShowMessage(IDS_SETUP_RUNNING);
         return;
     }
     gModulePath = OwnModulePath();
     CString setupFolder = FolderOf(gModulePath);
 
     // An upgrade cut short by a crash is finished or rolled back before anything else.
-    CString installBase = ReadInstallBase();
+    const CString startBase = RegisteredInstallBase();
+    CString upgradedBase = startBase; // where the upgrade that completed ran
     SetupResult result = SetupResult::Declined;
-    switch (UpgradeTransaction::Recover(installBase)) {
+    FileError error;
+    switch (UpgradeTransaction::Recover(startBase, &error)) {
     case UpgradeTransaction::Recovery::Failed:
         result = SetupResult::Incomplete;
+        if (error.code != 0)
+            AfxReportFileError(error);
         ShowMessage(IDS_UPGRADE_INCOMPLETE);
         break;
     case UpgradeTransaction::Recovery::Completed:
@@ -67,13 +80,18 @@ void CSetupApp::RunInstallerMode() {
         dlg.DoModal();
         m_pMainWnd = nullptr;
         result = dlg.Result();
-        installBase = dlg.InstallBase();
+        if (!dlg.InstallBase().IsEmpty())
+            upgradedBase = dlg.InstallBase();
     }
     }
+    if (result == SetupResult::Upgraded)
+        UpgradeTransaction::Finish(upgradedBase);
 
     // After a failed upgrade everything stays, so that it can be run again. Without a
-    // trustworthy path of its own there is no folder Setup may clean.
-    if (result == SetupResult::Incomplete || setupFolder.IsEmpty())
+    // trustworthy path of its own there is no folder Setup may clean, and in the product's own
+    // folders there is nothing Setup may delete.
+    if (result == SetupResult::Incomplete || setupFolder.IsEmpty() ||
+        InInstallTree(setupFolder, startBase) || InInstallTree(setupFolder, upgradedBase))
         return;
     gModulePath = setupFolder;
     for (const PayloadRow& row : kPayloadRows) {
@@ -81,7 +99,5 @@ void CSetupApp::RunInstallerMode() {
         if (FitsFileFunctions(payload))
             ::DeleteFileA(payload);
     }
-    if (result == SetupResult::Upgraded)
-        UpgradeTransaction::Finish(installBase);
     StartSelfRemoval();
 }

@@ -15,6 +15,8 @@ private:
     void RunCleanupMode();
     // Installer mode: the licence dialog and the upgrade, or the end of one cut short.
     void RunInstallerMode();
+    // The install base as the registry says now; "" when it cannot be read.
+    static CString RegisteredInstallBase();
 };
 
 extern CSetupApp theApp;

@@ -97,7 +97,7 @@ ListCase PrepareCase(const std::string& name, size_t size) {
     c.pristinePath = CaseRoot() + "\\pristine-" + name + ".ini";
     c.stagedPath = StagedPathOf(c.product.listFile);
     c.backupPath = BackupPathOf(c.product.listFile);
-    c.journalPath = c.product.installBase + "\\QuilloSetup.journal";
+    c.journalPath = c.product.installBase + JournalNameOf(JournalState::Committing);
     if (c.product.listFile.empty() || !WriteAndFlush(c.pristinePath, options.listBytes) ||
         !CopyAndFlush(c.pristinePath, c.product.listFile))
         Problem("cannot stage the product with the " + name + " list");
@@ -128,7 +128,6 @@ bool RegisteredAndTidy(const ListCase& c) {
     bool tidy = FileSize(c.product.listFile) == static_cast<long long>(c.expected.size()) &&
                 FileSize(c.stagedPath) < 0 && FileSize(c.backupPath) < 0 &&
                 FileSize(c.journalPath) < 0 &&
-                FileSize(c.product.installBase + JournalNameOf(JournalState::Committing)) < 0 &&
                 FileSize(c.product.installBase + JournalNameOf(JournalState::Committed)) < 0;
     for (int row = 0; row < 9; ++row)
         tidy = tidy && product::FileTicks(c.product.destinationFiles[row]) ==
@@ -240,7 +239,7 @@ struct Parts {
     // The program's own steps, one by one, in a run of their own.
     std::vector<double> begin, registerInList, stage, commit, stepsFinish;
     // The transaction's fixed costs as plain system calls, in a run of their own.
-    std::vector<double> journalWrites, journalDelete, hardLink, renameKept, backupDelete;
+    std::vector<double> journalWrites, journalDelete, renameAway, renameKept, backupDelete;
 };
 
 void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
@@ -249,7 +248,9 @@ void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
     jobs.push_back({c.name + " registration", [&c, &parts, setupFolder, installBase] {
                         Restore(c);
                         double start = Now();
-                        UpgradeOutcome outcome = UpgradeProduct(setupFolder, installBase, kEntry);
+                        FileError error;
+                        UpgradeOutcome outcome =
+                            UpgradeProduct(setupFolder, installBase, kEntry, &error);
                         double elapsed = Now() - start;
                         UpgradeTransaction::Finish(installBase);
                         parts.finish.push_back(Now() - start - elapsed);
@@ -275,87 +276,90 @@ void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
     // list in one buffer, the new content is written beside the list as the transaction stages it
     // (NewFile: written, given the list's attributes, creation time and access rules, flushed),
     // renamed over the list, and the buffer freed.
-    jobs.push_back(
-        {c.name + " list alone", [&c] {
-             Restore(c);
-             const CString list(c.product.listFile);
-             double start = Now();
-             bool ok = false;
-             {
-                 AppListContent content;
-                 NewFile staged;
-                 ok = RegisterInAppList(list, kEntry, &content) &&
-                      staged.Create(c.stagedPath.c_str());
-                 if (ok) {
-                     staged.Write(content.bytes.data(), static_cast<DWORD>(content.bytes.size()));
-                     staged.Finish(nullptr, list);
-                 }
-             }
-             ok = ok && RenameOver(c.stagedPath, c.product.listFile);
-             double elapsed = Now() - start;
-             if (!ok || !RegisteredAndTidy(c))
-                 Problem("the list's registration alone failed on " + c.product.listFile);
-             return elapsed;
-         }});
+    jobs.push_back({c.name + " list alone", [&c] {
+                        Restore(c);
+                        const CString list(c.product.listFile);
+                        double start = Now();
+                        bool ok = false;
+                        {
+                            FileError error;
+                            FileHandle held;
+                            AppListContent content;
+                            NewFile staged;
+                            ok = HoldFile(list, &held, &error) &&
+                                 RegisterInAppList(held.Get(), list, kEntry, &content, &error) &&
+                                 staged.Create(c.stagedPath.c_str(), &error) &&
+                                 staged.Write(content.bytes.data(),
+                                              static_cast<DWORD>(content.bytes.size()), &error) &&
+                                 staged.Finish(nullptr, list, &error);
+                        }
+                        ok = ok && RenameOver(c.stagedPath, c.product.listFile);
+                        double elapsed = Now() - start;
+                        if (!ok || !RegisteredAndTidy(c))
+                            Problem("the list's registration alone failed on " +
+                                    c.product.listFile);
+                        return elapsed;
+                    }});
     // The transaction's public steps as UpgradeProduct takes them for the list alone (its
     // decisions on the payload rows, which find nothing to change, are left out).
-    jobs.push_back(
-        {c.name + " steps", [&c, &parts, installBase] {
-             Restore(c);
-             double t0 = Now();
-             bool ok = true;
-             double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
-             {
-                 UpgradeTransaction transaction(installBase);
-                 ok = transaction.Begin({{kListItem, false}});
-                 t1 = Now();
-                 AppListContent content;
-                 ok = ok && RegisterInAppList(c.product.listFile.c_str(), kEntry, &content);
-                 t2 = Now();
-                 ok = ok && transaction.StageBytes(0, content.bytes);
-                 t3 = Now();
-                 ok = ok && transaction.Commit();
-                 t4 = Now();
-             }
-             UpgradeTransaction::Finish(installBase);
-             double t5 = Now();
-             if (!ok || !RegisteredAndTidy(c))
-                 Problem("the transaction's steps did not register on " + c.product.listFile);
-             parts.begin.push_back(t1 - t0);
-             parts.registerInList.push_back(t2 - t1);
-             parts.stage.push_back(t3 - t2);
-             parts.commit.push_back(t4 - t3);
-             parts.stepsFinish.push_back(t5 - t4);
-             return t4 - t0;
-         }});
+    jobs.push_back({c.name + " steps", [&c, &parts, installBase] {
+                        Restore(c);
+                        double t0 = Now();
+                        bool ok = true;
+                        double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
+                        {
+                            FileError error;
+                            UpgradeTransaction transaction(installBase);
+                            const CString list(c.product.listFile);
+                            FileHandle held;
+                            AppListContent content;
+                            ok = HoldFile(list, &held, &error) &&
+                                 RegisterInAppList(held.Get(), list, kEntry, &content, &error);
+                            t1 = Now();
+                            ok = ok && transaction.Begin({{kListItem, false}}, &error);
+                            transaction.Hold(0, std::move(held));
+                            t2 = Now();
+                            ok = ok && transaction.StageBytes(0, content.bytes, &error);
+                            t3 = Now();
+                            ok = ok && transaction.Commit(&error);
+                            t4 = Now();
+                        }
+                        UpgradeTransaction::Finish(installBase);
+                        double t5 = Now();
+                        if (!ok || !RegisteredAndTidy(c))
+                            Problem("the transaction's steps did not register on " +
+                                    c.product.listFile);
+                        parts.registerInList.push_back(t1 - t0);
+                        parts.begin.push_back(t2 - t1);
+                        parts.stage.push_back(t3 - t2);
+                        parts.commit.push_back(t4 - t3);
+                        parts.stepsFinish.push_back(t5 - t4);
+                        return t4 - t0;
+                    }});
     // What the transaction does beyond the floor, as plain system calls: the journal written once
-    // (a new file, flushed, renamed into place) and renamed to its next two states, and its
-    // deletion; the backup,
-    // a second name of the list; the rename over the list while the backup keeps the old content;
-    // and the deletion of the backup, which then lets go of the old content.
+    // (a new file, flushed, renamed into place) and renamed to its next state, and its deletion;
+    // the list renamed to its backup name, the staged list renamed into its place, and the
+    // deletion of the backup, which then lets go of the old content.
     jobs.push_back(
         {c.name + " fixed costs", [&c, &parts] {
              Restore(c);
              Journal journal;
-             journal.entries = {{kListItem, false}};
+             journal.entries = {{kListItem, false, 1, 1}};
              const std::string journalStaged = StagedPathOf(c.journalPath);
              const char small[] = "a small staged list";
              bool ok = WriteNewFlushed(c.stagedPath, small, sizeof small);
              double t0 = Now();
              const std::string text = FormatJournal(journal);
-             const std::string committing =
-                 c.product.installBase + JournalNameOf(JournalState::Committing);
+             const std::string committing = c.journalPath;
              const std::string committed =
                  c.product.installBase + JournalNameOf(JournalState::Committed);
              ok = ok &&
                   WriteNewFlushed(journalStaged, text.data(), static_cast<DWORD>(text.size())) &&
-                  RenameOver(journalStaged, c.journalPath) &&
-                  RenameOver(c.journalPath, committing) && RenameOver(committing, committed);
+                  RenameOver(journalStaged, committing) && RenameOver(committing, committed);
              double t1 = Now();
              ok = ::DeleteFileA(committed.c_str()) && ok;
              double t2 = Now();
-             ok =
-                 ::CreateHardLinkA(c.backupPath.c_str(), c.product.listFile.c_str(), nullptr) && ok;
+             ok = RenameOver(c.product.listFile, c.backupPath) && ok;
              double t3 = Now();
              ok = RenameOver(c.stagedPath, c.product.listFile) && ok;
              double t4 = Now();
@@ -365,7 +369,7 @@ void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
                  Problem("the fixed costs' system calls failed on " + c.product.listFile);
              parts.journalWrites.push_back(t1 - t0);
              parts.journalDelete.push_back(t2 - t1);
-             parts.hardLink.push_back(t3 - t2);
+             parts.renameAway.push_back(t3 - t2);
              parts.renameKept.push_back(t4 - t3);
              parts.backupDelete.push_back(t5 - t4);
              return t5 - t0;
@@ -377,8 +381,9 @@ enum JobIndex { kRegistration, kFloor, kPlain, kListAlone, kSteps, kFixed };
 // Checks once, outside any timing, that the registration leaves exactly the expected bytes.
 void CheckRegistrationResult(const ListCase& c) {
     Restore(c);
-    UpgradeOutcome outcome =
-        UpgradeProduct(c.product.setupFolder.c_str(), c.product.installBase.c_str(), kEntry);
+    FileError error;
+    UpgradeOutcome outcome = UpgradeProduct(c.product.setupFolder.c_str(),
+                                            c.product.installBase.c_str(), kEntry, &error);
     UpgradeTransaction::Finish(c.product.installBase.c_str());
     std::string after = product::ReadFileBytes(c.product.listFile);
     if (outcome != UpgradeOutcome::Upgraded || after != c.expected || !RegisteredAndTidy(c))
@@ -506,10 +511,11 @@ void RunRegistrationBench() {
                       c.name.c_str(), Ms(p.floorRead), Ms(p.floorWrite), Ms(p.floorFlush),
                       Ms(p.floorRelease), Ms(p.floorRename)));
         Detail(Format("%s list, the program's steps in a run of their own (medians): Begin "
-                      "(checks, first journal write) %.1f ms, RegisterInAppList (read and "
-                      "rewrite in one buffer) %.1f ms, StageBytes (write and flush of the staged "
-                      "copy) %.1f ms, Commit (two journal renames, backup, rename, backup "
-                      "deletion) %.1f ms; together %.1f ms; Finish (journal read and deletion) "
+                      "(names checked) %.1f ms, RegisterInAppList (held, read and rewritten in "
+                      "one buffer) %.1f ms, StageBytes (write and flush of the staged copy) "
+                      "%.1f ms, Commit (journal written and renamed, the list renamed to its "
+                      "backup, the staged copy renamed in, backup deletion) %.1f ms; together "
+                      "%.1f ms; Finish (journal read and deletion) "
                       "%.1f ms, and %.1f ms after UpgradeProduct; UpgradeProduct takes %.1f ms "
                       "more than these steps: its decisions on the nine payload rows (each "
                       "source and destination looked at) and the list's",
@@ -517,11 +523,11 @@ void RunRegistrationBench() {
                       Ms(at(kSteps)), Ms(p.stepsFinish), Ms(p.finish),
                       (registration[i] - Median(at(kSteps))) * 1000));
         Detail(Format("%s list, the transaction's fixed costs as plain system calls (medians): "
-                      "the journal written once and renamed twice %.1f ms, journal deletion "
-                      "%.1f ms, the backup as a hard link %.1f ms, rename over the list while "
-                      "the backup keeps its content %.1f ms (the floor's rename, which lets go "
-                      "of the old content: %.1f ms), deletion of the backup %.1f ms",
-                      c.name.c_str(), Ms(p.journalWrites), Ms(p.journalDelete), Ms(p.hardLink),
+                      "the journal written once and renamed once %.1f ms, journal deletion "
+                      "%.1f ms, the list renamed to its backup name %.1f ms, the staged list "
+                      "renamed into its place %.1f ms (the floor's rename over the list, which "
+                      "lets go of the old content: %.1f ms), deletion of the backup %.1f ms",
+                      c.name.c_str(), Ms(p.journalWrites), Ms(p.journalDelete), Ms(p.renameAway),
                       Ms(p.renameKept), Ms(p.floorRename), Ms(p.backupDelete)));
     }
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -530,8 +536,8 @@ void RunRegistrationBench() {
         };
         const double size = MB(static_cast<double>(cases[i].size));
         const double alone = Median(at(kListAlone));
-        // The registration is what the transaction does for the list: the journal, the list read
-        // and rewritten, its staged copy written and flushed, the backup, the rename, the
+        // The registration is what the transaction does for the list: the list held, read and
+        // rewritten, its staged copy written and flushed, the journal, the two renames, the
         // backup's deletion. UpgradeProduct adds the decisions on the nine payload rows, which
         // belong to the payload's replacement.
         RatioFigure(
@@ -623,7 +629,8 @@ int RunMemoryChild(int argc, char** argv) {
     std::string what = argv[3];
     WriteCounters(out, "before");
     if (what == "upgrade" && argc >= 6) {
-        UpgradeOutcome outcome = UpgradeProduct(argv[4], argv[5], kEntry);
+        FileError error;
+        UpgradeOutcome outcome = UpgradeProduct(argv[4], argv[5], kEntry, &error);
         WriteCounters(out, "after");
         UpgradeTransaction::Finish(argv[5]);
         std::fprintf(out, "result %d\n", outcome == UpgradeOutcome::Upgraded ? 0 : 1);

@@ -7,6 +7,7 @@
 
 #include "Staging.h"
 #include "upgrade/AppListRegistration.h"
+#include "upgrade/FileOps.h"
 #include "upgrade/Journal.h"
 #include "upgrade/PayloadRules.h"
 #include "upgrade/Transaction.h"
@@ -88,7 +89,9 @@ void RunPayloadBench() {
     jobs.push_back({"UpgradeProduct", [&] {
                         Reset(tree);
                         double start = Now();
-                        UpgradeOutcome outcome = UpgradeProduct(setupFolder, installBase, kEntry);
+                        FileError error;
+                        UpgradeOutcome outcome =
+                            UpgradeProduct(setupFolder, installBase, kEntry, &error);
                         double elapsed = Now() - start;
                         UpgradeTransaction::Finish(installBase);
                         finish.push_back(Now() - start - elapsed);
@@ -112,17 +115,22 @@ void RunPayloadBench() {
              bool ok = true;
              double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
              {
+                 FileError error;
                  UpgradeTransaction transaction(installBase);
-                 ok = transaction.Begin(entries);
+                 ok = transaction.Begin(entries, &error);
                  t1 = Now();
                  for (int row = 0; ok && row < kPayloadRowCount; ++row)
-                     ok = transaction.StageCopy(row, tree.paths.payloadFiles[row].c_str());
+                     ok = transaction.StageCopy(row, tree.paths.payloadFiles[row].c_str(), &error);
                  t2 = Now();
+                 const CString listPath(tree.paths.listFile);
+                 FileHandle held;
                  AppListContent content;
-                 ok = ok && RegisterInAppList(tree.paths.listFile.c_str(), kEntry, &content) &&
-                      transaction.StageBytes(kPayloadRowCount, content.bytes);
+                 ok = ok && HoldFile(listPath, &held, &error) &&
+                      RegisterInAppList(held.Get(), listPath, kEntry, &content, &error);
+                 transaction.Hold(kPayloadRowCount, std::move(held));
+                 ok = ok && transaction.StageBytes(kPayloadRowCount, content.bytes, &error);
                  t3 = Now();
-                 ok = ok && transaction.Commit();
+                 ok = ok && transaction.Commit(&error);
                  t4 = Now();
              }
              UpgradeTransaction::Finish(installBase);

@@ -73,18 +73,18 @@ int AfxMessageBox(const char* text, UINT type) {
     return ::MessageBoxA(owner, text, AfxGetAppName(), type);
 }
 
-void AfxReportFileError(const CFileException& error, HWND owner) {
+void AfxReportFileError(const FileError& error, HWND owner) {
     CString format = "%s: %s";
     if (g_app && g_app->m_fileErrorFormat)
         format.LoadString(g_app->m_fileErrorFormat);
-    CString reason = error.ErrorText();
+    CString reason = SystemErrorText(error.code);
     // wsprintfA stops at 1024 characters; build the text by hand instead.
     std::string result;
     const std::string& f = format.Str();
     int field = 0;
     for (size_t i = 0; i < f.size(); ++i) {
         if (f[i] == '%' && i + 1 < f.size() && f[i + 1] == 's') {
-            result += field++ == 0 ? error.m_strFileName.Str() : reason.Str();
+            result += field++ == 0 ? error.path.Str() : reason.Str();
             ++i;
         } else {
             result += f[i];
@@ -132,17 +132,8 @@ int AfxWinMain(HINSTANCE instance) {
         app->m_appName = ModuleBaseName(instance);
         app->m_pszAppName = app->m_appName;
     }
-    int exitCode = 0;
-    try {
-        app->InitInstance();
-        exitCode = app->ExitInstance();
-    } catch (const CFileException& error) {
-        AfxReportFileError(error);
-        exitCode = 1;
-    } catch (...) {
-        exitCode = 1;
-    }
-    return exitCode;
+    app->InitInstance();
+    return app->ExitInstance();
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

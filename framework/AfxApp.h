@@ -31,7 +31,7 @@ HINSTANCE AfxGetResourceHandle();
 HINSTANCE AfxFindResourceHandle(LPCSTR name, LPCSTR type);
 int AfxMessageBox(const char* text, UINT type = MB_OK);
 // Shows a file error to the user: which file and what went wrong.
-void AfxReportFileError(const class CFileException& error, HWND owner = nullptr);
+void AfxReportFileError(const struct FileError& error, HWND owner = nullptr);
 // Whether the animation control class could be registered from the system's comctl32.
 bool AfxInitCommonControls();
 int AfxWinMain(HINSTANCE instance);

@@ -17,8 +17,8 @@ public:
     operator const char*() const { return m_text.c_str(); }
     const std::string& Str() const { return m_text; }
 
-    // Loads string resource `id` in the language the resource loader picks,
-    // whole whatever its length; an absent string gives "" and false.
+    // Loads string resource `id` of the program in the language the resource
+    // loader picks, whole whatever its length; an absent string gives "" and false.
     BOOL LoadString(UINT id);
 
     // The first `count` characters (all of them when count exceeds the length).
@@ -49,3 +49,12 @@ public:
 private:
     std::string m_text;
 };
+
+// `text`, 8-bit in code page `codePage`, as UTF-16.
+std::wstring WideText(const std::string& text, UINT codePage = CP_ACP);
+// `length` characters of `text` in the 8-bit code page `codePage`. With `exact`, "" when the code
+// page cannot spell every character.
+std::string CodePageText(const wchar_t* text, int length, UINT codePage, bool exact = false);
+inline std::string CodePageText(const std::wstring& text, UINT codePage, bool exact = false) {
+    return CodePageText(text.c_str(), static_cast<int>(text.size()), codePage, exact);
+}

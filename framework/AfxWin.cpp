@@ -1,7 +1,6 @@
 #include "AfxWin.h"
 
 #include "AfxApp.h"
-#include "AfxFile.h"
 
 namespace {
 // The dialog being created by DoModal, until its window exists. The program
@@ -88,12 +87,7 @@ LRESULT CALLBACK CDialog::CreationProc(HWND hwnd, UINT message, WPARAM wParam, L
     if (message == WM_CREATE) {
         self->m_createMessage = {hwnd, message, wParam, lParam, 0, {0, 0}};
         self->m_inCreate = true;
-        LRESULT result = -1;
-        try {
-            result = self->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));
-        } catch (...) {
-            result = -1;
-        }
+        LRESULT result = self->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));
         self->m_inCreate = false;
         return result;
     }
@@ -113,15 +107,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     }
     if (!self)
         return FALSE;
-    try {
-        return self->Dispatch(message, wParam, lParam);
-    } catch (const CFileException& error) {
-        AfxReportFileError(error);
-    } catch (...) {
-        // Nothing else is raised by this program's handlers; never let it
-        // unwind through the dialog manager.
-    }
-    return TRUE;
+    return self->Dispatch(message, wParam, lParam);
 }
 
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {

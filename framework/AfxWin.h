@@ -44,8 +44,7 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 
 // A modal dialog on a template. Its static dialog procedure binds `this` to
 // the window and dispatches to the virtual handlers below; a handler of the
-// base class asks for the dialog manager's default processing. No exception
-// leaves the procedure: a file error is reported to the user there.
+// base class asks for the dialog manager's default processing.
 class CDialog : public CWnd {
 public:
     explicit CDialog(UINT templateId, CWnd* parent = nullptr)

@@ -87,8 +87,9 @@ const RowCase kRowCases[] = {
     {"FolderUnreadable", 4, false, true, File(kTime + 1), kAbsent, kUnreadable,
      R::FailedUnreadable},
     {"FolderIsAFile", 4, false, true, File(kTime + 1), kAbsent, File(kTime), R::FailedUnreadable},
+    // A read-only file is replaced too; the new file keeps the attribute.
     {"ReadOnlyDestination", 4, false, true, File(kTime + 1), File(kTime, 100, true), kFolder,
-     R::FailedReplace},
+     R::Replaced},
     {"ReadOnlyDestinationNotNewer", 4, false, true, File(kTime), File(kTime, 100, true), kFolder,
      R::SkippedNotNewer},
     {"PathsTooLong", 4, false, false, File(kTime + 1), File(kTime), kFolder, R::FailedPathTooLong},
@@ -114,7 +115,7 @@ TEST(IsFailureTest, FailuresAreTheFailedOutcomes) {
                                R::SkippedFolderAbsent})
         EXPECT_FALSE(IsFailure(outcome));
     for (RowOutcome outcome : {R::FailedSourceMissing, R::FailedSourceDamaged, R::FailedUnreadable,
-                               R::FailedPathTooLong, R::FailedReplace})
+                               R::FailedPathTooLong})
         EXPECT_TRUE(IsFailure(outcome));
 }
 

@@ -21,6 +21,7 @@ void CSetupDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CSetupDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    ::SetPropA(m_hWnd, kLicenceMark, reinterpret_cast<HANDLE>(1));
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 

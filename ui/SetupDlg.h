@@ -26,6 +26,9 @@ public:
     // The install base the upgrade ran on.
     const CString& InstallBase() const { return m_installBase; }
 
+    // The window property that marks the licence dialog as Setup's own, for a second Setup to find.
+    static constexpr char kLicenceMark[] = "QuilloSetup.LicenceDialog";
+
     static constexpr UINT_PTR kWorkTimer = 100;
     static constexpr UINT kWorkTimerMs = 100;
 

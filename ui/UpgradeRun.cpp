@@ -3,12 +3,10 @@
 #include "ui/SetupDlg.h"
 
 #include "framework/AfxApp.h"
-#include "framework/AfxFile.h"
 #include "res/resource.h"
 #include "upgrade/InstallInfo.h"
 #include "upgrade/Upgrade.h"
 
-#include <exception>
 #include <mbstring.h>
 
 namespace {
@@ -41,11 +39,11 @@ UINT MessageOf(SetupResult result) {
     }
 }
 
-SetupResult ResultOf(UpgradeOutcome outcome) {
-    switch (outcome) {
-    case UpgradeOutcome::Upgraded:
+SetupResult ResultOf(InstallBaseCheck check) {
+    switch (check) {
+    case InstallBaseCheck::Usable:
         return SetupResult::Upgraded;
-    case UpgradeOutcome::NotInstalled:
+    case InstallBaseCheck::NotInstalled:
         return SetupResult::WrongProduct;
     default:
         return SetupResult::Incomplete;
@@ -140,13 +138,15 @@ void CSetupDlg::WaitForProgramsToEnd() {
 }
 
 void CSetupDlg::RunUpgrade() {
-    try {
-        m_result = ResultOf(UpgradeProduct(m_setupFolder, m_installBase, kEntryText));
-    } catch (const CFileException& error) {
-        AfxReportFileError(error, m_copyDlg.m_hWnd);
-    } catch (const std::exception&) {
-        // Out of memory for a huge list file: everything was rolled back.
+    FileError error;
+    if (UpgradeProduct(m_setupFolder, m_installBase, kEntryText, &error) ==
+        UpgradeOutcome::Upgraded) {
+        m_result = SetupResult::Upgraded;
+        return;
     }
+    // Which file stands in the way, and why; nothing to name when memory ran out.
+    if (error.code != 0)
+        AfxReportFileError(error, m_copyDlg.m_hWnd);
 }
 
 void CSetupDlg::OnTimer(UINT_PTR idEvent) {

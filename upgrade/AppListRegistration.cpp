@@ -5,33 +5,15 @@
 #include "upgrade/InstallInfo.h"
 #include "upgrade/RegReader.h"
 
+#include <new>
+
 namespace {
-constexpr char kListFile[] = "\\QuilloHub\\modlist.ini";
-// The longest list read, as for any file read whole (ReadWholeFile): a longer one could not be
-// held in a 32-bit process anyway.
+// The longest list read: a longer one could not be held in a 32-bit process anyway.
 constexpr unsigned long long kLargestList = 0x7FFFFFFF;
-
-bool IsSharingError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-}
-
-// Opens the list under exclusive use, retrying while another program holds it.
-bool OpenList(const CString& listPath, CFile& list) {
-    CFileException error(listPath, 0);
-    return Retry(kFileAttempts,
-                 [&] {
-                     return list.Open(listPath, CFile::modeRead | CFile::shareExclusive, &error) ||
-                            !IsSharingError(error.m_lOsError);
-                 }) &&
-           list.IsOpen();
-}
 } // namespace
 
-CString AppListPath(const CString& installBase) {
-    return installBase + kListFile;
-}
-
-bool RegisterInAppList(const CString& listPath, const char* entry, AppListContent* newContent) {
+bool RegisterInAppList(HANDLE list, const CString& listPath, const char* entry,
+                       AppListContent* newContent, FileError* error) {
     // The entry's name is read first: the buffer has room for the whole entry after the old
     // content.
     CString entryName;
@@ -39,24 +21,32 @@ bool RegisterInAppList(const CString& listPath, const char* entry, AppListConten
     const std::string_view name = entryName.Str();
     const std::string_view text = entry;
 
-    CFile list;
-    if (!OpenList(listPath, list))
+    LARGE_INTEGER length;
+    if (!::GetFileSizeEx(list, &length)) {
+        *error = {listPath, ::GetLastError()};
         return false;
+    }
+    if (static_cast<unsigned long long>(length.QuadPart) > kLargestList) {
+        *error = {listPath, ERROR_FILE_TOO_LARGE};
+        return false;
+    }
     // The old content is read straight into the buffer the new content is made in, after the
     // room that a longer header needs.
-    const unsigned long long length = list.GetLength();
-    if (length > kLargestList)
-        throw CFileException(listPath, ERROR_FILE_TOO_LARGE);
-    const size_t oldLength = static_cast<size_t>(length);
-    std::unique_ptr<char[]> buffer(
-        new char[kAppListSlack + oldLength + AppListTailRoom(name.size(), text.size())]);
-    if (list.Read(buffer.get() + kAppListSlack, static_cast<UINT>(oldLength)) != oldLength)
-        throw CFileException(listPath, ERROR_HANDLE_EOF);
-    list.Close();
+    const size_t oldLength = static_cast<size_t>(length.QuadPart);
+    std::unique_ptr<char[]> buffer(new (
+        std::nothrow) char[kAppListSlack + oldLength + AppListTailRoom(name.size(), text.size())]);
+    if (!buffer) {
+        *error = {listPath, 0};
+        return false;
+    }
+    if (!ReadExactly(list, listPath, buffer.get() + kAppListSlack, oldLength, error))
+        return false;
 
     const AppListRewrite rewrite = RewriteAppList(buffer.get(), oldLength, name, text);
-    if (rewrite.status != AppListRewrite::Status::Rewritten)
+    if (rewrite.status != AppListRewrite::Status::Rewritten) {
+        *error = {listPath, ERROR_FILE_CORRUPT};
         return false;
+    }
     newContent->bytes = std::string_view(buffer.get() + rewrite.begin, rewrite.end - rewrite.begin);
     newContent->buffer = std::move(buffer);
     return true;

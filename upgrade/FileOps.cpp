@@ -1,5 +1,8 @@
 #include "upgrade/FileOps.h"
 
+#include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -13,11 +16,51 @@ bool IsAbsenceError(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-long long WholeSeconds(const FILETIME& time) {
+long long Ticks(const FILETIME& time) {
     ULARGE_INTEGER ticks;
     ticks.LowPart = time.dwLowDateTime;
     ticks.HighPart = time.dwHighDateTime;
-    return static_cast<long long>(ticks.QuadPart / kTicksPerSecond);
+    return static_cast<long long>(ticks.QuadPart);
+}
+
+bool Fail(const CString& path, DWORD code, FileError* error) {
+    if (error) {
+        error->path = path;
+        error->code = code;
+    }
+    return false;
+}
+
+// Runs `attempt` until it succeeds, or fails otherwise than by a sharing error, at most
+// kFileAttempts times, kFileRetryMs apart. Ends with the last error in `*lastError`.
+template <typename Attempt> bool RetryWhileShared(Attempt attempt, DWORD* lastError) {
+    for (int tries = 1;; ++tries) {
+        if (attempt())
+            return true;
+        *lastError = ::GetLastError();
+        if (!IsSharingError(*lastError) || tries >= kFileAttempts)
+            return false;
+        ::Sleep(kFileRetryMs);
+    }
+}
+
+// Which file or folder the file system sees at `path`.
+struct FileIdentity {
+    DWORD volume, indexHigh, indexLow;
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+    }
+};
+
+bool IdentityOf(const CString& path, FileIdentity* identity) {
+    FileHandle file(::CreateFileA(path, FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !::GetFileInformationByHandle(file.Get(), &info))
+        return false;
+    *identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
 }
 
 // Gives `target` the access rules (the discretionary access list) of `like`. A file system that
@@ -46,19 +89,45 @@ bool FitsFileFunctions(const CString& path) {
     return PathFits(path.Str(), kLongestPath, IsSystemLeadByte);
 }
 
+bool LiesWithin(const CString& path, const CString& folder) {
+    FileIdentity target;
+    if (!IdentityOf(folder, &target))
+        return false;
+    for (CString ancestor = path; !ancestor.IsEmpty(); ancestor = FolderOf(ancestor)) {
+        // "C:" alone names the current folder of drive C, not its root.
+        const bool driveRoot = ancestor.GetLength() == 2 && ancestor.Str()[1] == ':';
+        FileIdentity identity;
+        if (IdentityOf(driveRoot ? ancestor + "\\" : ancestor, &identity) && identity == target)
+            return true;
+        if (driveRoot)
+            break;
+    }
+    return false;
+}
+
+// A file that is being deleted, or that the system still maps after its program ended, refuses
+// access for a moment on Windows; a virus scanner's open refuses sharing.
+bool IsSharingError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
 FileProbe ProbeFile(const CString& path) {
     FileProbe probe;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!FitsFileFunctions(path)) {
         probe.kind = FileProbe::Kind::Unreadable;
+        probe.error = ERROR_FILENAME_EXCED_RANGE;
     } else if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
-        probe.kind = IsAbsenceError(::GetLastError()) ? FileProbe::Kind::Absent
-                                                      : FileProbe::Kind::Unreadable;
+        DWORD error = ::GetLastError();
+        probe.kind = IsAbsenceError(error) ? FileProbe::Kind::Absent : FileProbe::Kind::Unreadable;
+        probe.error = error;
     } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         probe.kind = FileProbe::Kind::Folder;
     } else {
         probe.kind = FileProbe::Kind::File;
-        probe.mtime = WholeSeconds(data.ftLastWriteTime);
+        probe.lastWrite = Ticks(data.ftLastWriteTime);
+        probe.mtime = probe.lastWrite / kTicksPerSecond;
         probe.size =
             (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         probe.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -66,112 +135,173 @@ FileProbe ProbeFile(const CString& path) {
     return probe;
 }
 
-FileHandle OpenExclusively(const CString& path) {
-    return FileHandle(::CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+bool HoldFile(const CString& path, FileHandle* held, FileError* error) {
+    const bool readOnly = ProbeFile(path).readOnly;
+    // The right to write is what the system refuses while a program runs from the file; a
+    // read-only file is held with the right to rename it alone.
+    const DWORD access = GENERIC_READ | DELETE | (readOnly ? 0 : GENERIC_WRITE);
+    DWORD lastError = 0;
+    bool opened = RetryWhileShared(
+        [&] {
+            held->Reset(::CreateFileA(path, access, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+            return held->IsValid();
+        },
+        &lastError);
+    return opened || Fail(path, lastError, error);
 }
 
-bool DeleteWithRetries(const CString& path, int attempts) {
-    return Retry(attempts, [&] { return ::DeleteFileA(path) || IsAbsenceError(::GetLastError()); });
+bool RenameHeld(const FileHandle& held, const CString& newPath, FileError* error) {
+    const std::wstring name = WideText(newPath.Str());
+    // A path the 8-bit file functions take has at most kLongestPath characters.
+    alignas(
+        FILE_RENAME_INFO) char buffer[sizeof(FILE_RENAME_INFO) + kLongestPath * sizeof(wchar_t)];
+    if (name.size() > kLongestPath)
+        return Fail(newPath, ERROR_FILENAME_EXCED_RANGE, error);
+    const DWORD size = static_cast<DWORD>(sizeof buffer);
+    FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
+    std::memset(buffer, 0, sizeof buffer);
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, name.c_str(), info->FileNameLength);
+    return ::SetFileInformationByHandle(held.Get(), FileRenameInfo, info, size) ||
+           Fail(newPath, ::GetLastError(), error);
 }
 
-std::string ReadWholeFile(CFile& file) {
-    unsigned long long length = file.GetLength();
-    if (length > 0x7FFFFFFFull)
-        throw CFileException(file.GetFilePath(), ERROR_FILE_TOO_LARGE);
-    std::string bytes(static_cast<size_t>(length), '\0');
-    if (file.Read(&bytes[0], static_cast<UINT>(length)) != length)
-        throw CFileException(file.GetFilePath(), ERROR_HANDLE_EOF);
-    return bytes;
+bool RenameFile(const CString& from, const CString& to, FileError* error) {
+    DWORD lastError = 0;
+    return RetryWhileShared(
+               [&] { return ::MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE; },
+               &lastError) ||
+           Fail(from, lastError, error);
+}
+
+bool RemoveFile(const CString& path, FileError* error, int attempts) {
+    DWORD lastError = 0;
+    for (int tries = 1;; ++tries) {
+        // Windows deletes no read-only file.
+        DWORD attributes = ::GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            ::SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+        if (::DeleteFileA(path))
+            return true;
+        lastError = ::GetLastError();
+        if (IsAbsenceError(lastError))
+            return true;
+        if (!IsSharingError(lastError) || tries >= attempts)
+            return Fail(path, lastError, error);
+        ::Sleep(kFileRetryMs);
+    }
+}
+
+bool ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size, FileError* error) {
+    while (size > 0) {
+        DWORD piece = size > kCopyChunk ? kCopyChunk : static_cast<DWORD>(size);
+        DWORD read = 0;
+        if (!::ReadFile(file, buffer, piece, &read, nullptr))
+            return Fail(path, ::GetLastError(), error);
+        if (read == 0)
+            return Fail(path, ERROR_HANDLE_EOF, error);
+        buffer += read;
+        size -= read;
+    }
+    return true;
+}
+
+bool ReadWholeFile(const CString& path, size_t limit, std::string* bytes, FileError* error) {
+    FileHandle file;
+    DWORD lastError = 0;
+    if (!RetryWhileShared(
+            [&] {
+                file.Reset(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                return file.IsValid();
+            },
+            &lastError))
+        return Fail(path, lastError, error);
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.Get(), &size))
+        return Fail(path, ::GetLastError(), error);
+    if (static_cast<unsigned long long>(size.QuadPart) > limit)
+        return Fail(path, ERROR_FILE_TOO_LARGE, error);
+    bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
+    return ReadExactly(file.Get(), path, &(*bytes)[0], bytes->size(), error);
 }
 
 NewFile::~NewFile() {
     if (m_finished || m_path.IsEmpty())
         return;
     m_file.Reset();
-    DeleteWithRetries(m_path);
+    RemoveFile(m_path, nullptr);
 }
 
-bool NewFile::Create(const CString& path) {
+bool NewFile::Create(const CString& path, FileError* error) {
     m_file.Reset(
         ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file) {
-        DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-            return false; // not ours: never deleted
-        throw CFileException(path, error);
+        // ERROR_FILE_EXISTS: not ours, never deleted.
+        return Fail(path, ::GetLastError(), error);
     }
     m_path = path;
     return true;
 }
 
-void NewFile::Write(const void* data, DWORD size) {
+bool NewFile::Write(const void* data, DWORD size, FileError* error) {
     DWORD written = 0;
     if (!::WriteFile(m_file.Get(), data, size, &written, nullptr))
-        throw CFileException(m_path, ::GetLastError());
-    if (written != size)
-        throw CFileException(m_path, ERROR_DISK_FULL);
+        return Fail(m_path, ::GetLastError(), error);
+    return written == size || Fail(m_path, ERROR_DISK_FULL, error);
 }
 
-void NewFile::Finish(const FILETIME* lastWrite, const CString& like) {
+bool NewFile::Finish(const FILETIME* lastWrite, const CString& like, FileError* error) {
     WIN32_FILE_ATTRIBUTE_DATA old;
     bool replaces = ::GetFileAttributesExA(like, GetFileExInfoStandard, &old) != FALSE;
     if (!::SetFileTime(m_file.Get(), replaces ? &old.ftCreationTime : nullptr, nullptr,
                        lastWrite) ||
         !::FlushFileBuffers(m_file.Get()))
-        throw CFileException(m_path, ::GetLastError());
+        return Fail(m_path, ::GetLastError(), error);
     m_file.Reset();
     if (replaces &&
         (!CopyAccessRules(like, m_path) || !::SetFileAttributesA(m_path, old.dwFileAttributes)))
-        throw CFileException(m_path, ::GetLastError());
+        return Fail(m_path, ::GetLastError(), error);
     m_finished = true;
+    return true;
 }
 
-bool CopyToNewFile(const CString& source, const CString& target, const CString& like) {
+bool CopyToNewFile(const CString& source, const CString& target, const CString& like,
+                   FileError* error) {
     FileHandle in(::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size;
     FILETIME lastWrite;
     if (!in || !::GetFileSizeEx(in.Get(), &size) ||
         !::GetFileTime(in.Get(), nullptr, nullptr, &lastWrite))
-        throw CFileException(source, ::GetLastError());
+        return Fail(source, ::GetLastError(), error);
     NewFile out;
-    if (!out.Create(target))
+    if (!out.Create(target, error))
         return false;
-    std::vector<char> buffer(kCopyChunk);
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
+    if (!buffer)
+        return Fail(source, ERROR_NOT_ENOUGH_MEMORY, error);
     long long copied = 0;
     for (;;) {
         DWORD read = 0;
-        if (!::ReadFile(in.Get(), buffer.data(), kCopyChunk, &read, nullptr))
-            throw CFileException(source, ::GetLastError());
+        if (!::ReadFile(in.Get(), buffer.get(), kCopyChunk, &read, nullptr))
+            return Fail(source, ::GetLastError(), error);
         if (read == 0)
             break;
-        out.Write(buffer.data(), read);
+        if (!out.Write(buffer.get(), read, error))
+            return false;
         copied += read;
     }
     if (copied != size.QuadPart)
-        throw CFileException(source, ERROR_HANDLE_EOF);
-    out.Finish(&lastWrite, like);
-    return true;
+        return Fail(source, ERROR_HANDLE_EOF, error);
+    return out.Finish(&lastWrite, like, error);
 }
-
-namespace {
-// `text` in the system's code page, or "" when the code page cannot spell it.
-CString SpelledInCodePage(const std::wstring& text) {
-    BOOL lossy = FALSE;
-    int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(),
-                                       static_cast<int>(text.size()), nullptr, 0, nullptr, &lossy);
-    if (text.empty() || length <= 0 || lossy)
-        return CString();
-    std::string bytes(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()),
-                          &bytes[0], length, nullptr, &lossy);
-    return lossy ? CString() : CString(bytes);
-}
-} // namespace
 
 CString AnsiPathOf(const std::wstring& path) {
-    CString spelled = SpelledInCodePage(path);
+    CString spelled = CodePageText(path, CP_ACP, true);
     if (FitsFileFunctions(spelled))
         return spelled;
     DWORD length = ::GetShortPathNameW(path.c_str(), nullptr, 0);
@@ -180,6 +310,6 @@ CString AnsiPathOf(const std::wstring& path) {
     std::wstring shortPath(length, L'\0');
     length = ::GetShortPathNameW(path.c_str(), &shortPath[0], length);
     shortPath.resize(length);
-    spelled = SpelledInCodePage(shortPath);
+    spelled = CodePageText(shortPath, CP_ACP, true);
     return FitsFileFunctions(spelled) ? spelled : CString();
 }

@@ -1,10 +1,12 @@
-// The file operations the upgrade and the self-removal share: probing a path, waiting out a
-// program that holds a file, deleting with retries, reading a whole file, and making a new file
-// that takes an installed file's place with that file's attributes, creation time and access
-// rules, as replacing a file in place keeps them.
+// The file operations the upgrade and the self-removal share: probing a path, holding an installed
+// file while it is replaced, renaming and deleting while another program may glance at a file,
+// reading a whole file, and making a new file that takes an installed file's place with that
+// file's attributes, creation time and access rules, as replacing a file in place keeps them.
+// Each failing operation says which file and the system's error code (FileError).
 #pragma once
 
 #include "framework/AfxFile.h"
+#include "framework/Handles.h"
 #include "upgrade/PathRules.h"
 
 #include <string>
@@ -16,37 +18,39 @@ CString FolderOf(const CString& path);
 // Whether the 8-bit file functions take `path` whole.
 bool FitsFileFunctions(const CString& path);
 
+// Whether `path` is the folder `folder` or lies below it, as the file system sees them: the same
+// folder under any spelling (letter case, short names, a link to it) counts.
+bool LiesWithin(const CString& path, const CString& folder);
+
 // How often, and how far apart, an operation is tried while another program holds a file: a
 // program asked to quit may still be closing its files, a virus scanner may glance at a new one.
 constexpr int kFileAttempts = 8;
 constexpr DWORD kFileRetryMs = 250;
 
-// Runs `attempt` until it returns true, at most `attempts` times, kFileRetryMs apart.
-template <typename Attempt> bool Retry(int attempts, Attempt attempt) {
-    for (int tries = 1;; ++tries) {
-        if (attempt())
-            return true;
-        if (tries >= attempts)
-            return false;
-        ::Sleep(kFileRetryMs);
-    }
-}
+// Whether `error` says that another program holds the file for now.
+bool IsSharingError(DWORD error);
 
 // What the system says about `path`.
 FileProbe ProbeFile(const CString& path);
 
-// Opens `path` for writing and deleting without sharing: what replacing or deleting it needs.
-// The handle is empty when another program holds the file, or it cannot be opened at all.
-FileHandle OpenExclusively(const CString& path);
+// Opens an installed file for reading and replacing it, without sharing: no other program opens
+// it until this handle renames it away or is closed. Waits a while for a program that holds it.
+// A read-only file is opened without the right to write, which the system refuses for it.
+bool HoldFile(const CString& path, FileHandle* held, FileError* error);
+// Gives the file behind `held` the name `newPath`, which must not exist.
+bool RenameHeld(const FileHandle& held, const CString& newPath, FileError* error);
+// Renames `from` to `to`, which must not exist, retrying while another program holds either.
+bool RenameFile(const CString& from, const CString& to, FileError* error);
+// Deletes `path`, read-only or not, retrying while another program holds it. A file that is
+// absent counts as deleted.
+bool RemoveFile(const CString& path, FileError* error, int attempts = kFileAttempts);
 
-// Deletes `path`, retrying while something holds it. True when it no longer exists.
-bool DeleteWithRetries(const CString& path, int attempts = kFileAttempts);
+// Reads exactly `size` bytes of the open file `file` (named `path`) into `buffer`.
+bool ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size, FileError* error);
+// The whole content of the file at `path`, of at most `limit` bytes.
+bool ReadWholeFile(const CString& path, size_t limit, std::string* bytes, FileError* error);
 
-// The whole content of an open file. A short read is an error: CFileException.
-std::string ReadWholeFile(CFile& file);
-
-// A file being made beside an installed one. It is deleted again unless Finish succeeds. An
-// error of the file system (a full disk, say) raises CFileException naming the file.
+// A file being made beside an installed one. It is deleted again unless Finish succeeds.
 class NewFile {
 public:
     NewFile() = default;
@@ -54,14 +58,14 @@ public:
     NewFile& operator=(const NewFile&) = delete;
     ~NewFile();
 
-    // Creates `path`; false when something of that name exists already.
-    bool Create(const CString& path);
+    // Creates `path`; fails (ERROR_FILE_EXISTS) when something of that name exists already.
+    bool Create(const CString& path, FileError* error);
     // Appends `size` bytes; a short write is an error.
-    void Write(const void* data, DWORD size);
+    bool Write(const void* data, DWORD size, FileError* error);
     // Gives the file the last-write time `lastWrite` (unless null) and, when `like` names an
     // existing file, that file's attributes, creation time and access rules; writes it through
     // to the disk and closes it.
-    void Finish(const FILETIME* lastWrite, const CString& like);
+    bool Finish(const FILETIME* lastWrite, const CString& like, FileError* error);
 
 private:
     FileHandle m_file;
@@ -70,9 +74,9 @@ private:
 };
 
 // Copies `source` to the new file `target` as NewFile makes it, with the source's last-write
-// time. False when `target` exists already; a read error, or fewer bytes than the source held,
-// raises CFileException naming the source.
-bool CopyToNewFile(const CString& source, const CString& target, const CString& like);
+// time. Fewer bytes than the source held is an error naming the source.
+bool CopyToNewFile(const CString& source, const CString& target, const CString& like,
+                   FileError* error);
 
 // The 8-bit form of a full path in the system's code page that the 8-bit file functions take:
 // the path itself when the code page can spell it and it fits, else its short form when that

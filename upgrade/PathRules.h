@@ -37,7 +37,9 @@ struct FileProbe {
     Kind kind = Kind::Absent;
     long long mtime = 0;         // last modification, whole seconds (files only)
     unsigned long long size = 0; // bytes (files only)
-    bool readOnly = false;       // the read-only attribute: not a file an upgrade may replace
+    bool readOnly = false;       // the read-only attribute
+    long long lastWrite = 0;     // last modification, 100-nanosecond ticks (files only)
+    unsigned long error = 0;     // the system's error code (Unreadable only)
 };
 
 // Whether `path` names a place independent of the current drive and folder: a drive letter, a

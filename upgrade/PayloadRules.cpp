@@ -14,6 +14,10 @@ const PayloadRow kPayloadRows[kPayloadRowCount] = {
     {"\\QuilloSA.dll", "\\QuilloSA\\QuilloSA.dll", true},
 };
 
+std::string ItemPath(const std::string& installBase, int item) {
+    return installBase + (item == kListItem ? kListFile : kPayloadRows[item].destination);
+}
+
 bool IsFailure(RowOutcome outcome) {
     return outcome >= RowOutcome::FailedSourceMissing;
 }
@@ -35,7 +39,7 @@ RowOutcome DecideRow(int rule, bool onlyWhenInstalled, bool pathsFit, const File
     case Kind::File:
         if (rule != 1 && source.mtime <= destination.mtime)
             return RowOutcome::SkippedNotNewer;
-        return destination.readOnly ? RowOutcome::FailedReplace : RowOutcome::Replaced;
+        return RowOutcome::Replaced;
     case Kind::Absent:
         if (folder.kind == Kind::Absent)
             return RowOutcome::SkippedFolderAbsent;

@@ -4,6 +4,8 @@
 
 #include "upgrade/PathRules.h"
 
+#include <string>
+
 // One payload file: where it lies in the setup folder, where it goes below the install base, and
 // whether it is only replaced where it is already installed (never added).
 struct PayloadRow {
@@ -14,6 +16,13 @@ struct PayloadRow {
 
 constexpr int kPayloadRowCount = 9;
 
+// The installed files an upgrade may change, its items: the payload rows' destinations (0 to 8),
+// then the application-list file.
+constexpr int kListItem = kPayloadRowCount;
+constexpr int kItemCount = kPayloadRowCount + 1;
+// The application-list file below the install base.
+constexpr char kListFile[] = "\\QuilloHub\\modlist.ini";
+
 // The rule code every payload row is copied with: copy when newer or when the destination is
 // missing.
 constexpr int kPayloadRule = 4;
@@ -21,6 +30,9 @@ constexpr int kPayloadRule = 4;
 // The nine payload rows in table order (source names relative to the setup folder, destinations
 // relative to the install base).
 extern const PayloadRow kPayloadRows[kPayloadRowCount];
+
+// The installed file of item `item` below `installBase`.
+std::string ItemPath(const std::string& installBase, int item);
 
 // What becomes of one payload row.
 enum class RowOutcome {
@@ -33,7 +45,6 @@ enum class RowOutcome {
     FailedSourceDamaged, // the payload file is empty, as after a truncated download
     FailedUnreadable,    // the destination or its folder cannot be examined, or is not a file
     FailedPathTooLong,   // a path of the row is longer than the file functions take
-    FailedReplace,       // the new file could not be prepared or put in place
 };
 
 // Whether the row's outcome fails the whole upgrade.

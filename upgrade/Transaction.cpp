@@ -1,12 +1,11 @@
 #include "upgrade/Transaction.h"
 
-#include "upgrade/AppListRegistration.h"
 #include "upgrade/FileOps.h"
-#include "upgrade/PayloadRules.h"
+#include "upgrade/Recovery.h"
 
 namespace {
-const JournalState kStates[] = {JournalState::Preparing, JournalState::Committing,
-                                JournalState::Committed};
+// The journal's size is a few lines per item.
+constexpr size_t kLongestJournal = 4096;
 
 CString JournalPath(const CString& installBase, JournalState state) {
     return installBase + JournalNameOf(state);
@@ -20,222 +19,246 @@ CString Backup(const CString& path) {
     return BackupPathOf(path.Str()).c_str();
 }
 
-bool Exists(const CString& path) {
-    return ProbeFile(path).kind != FileProbe::Kind::Absent;
+CString StagedJournalPath(const CString& installBase) {
+    return Staged(JournalPath(installBase, JournalState::Committing));
 }
 
-// Whether the destination may be renamed over: absent when the entry adds it, else a file that
-// no other program holds open. (Windows refuses to rename over a file in use; Wine does not, so
-// the program looks first.)
-bool ReadyForRename(const CString& destination, bool adds) {
-    if (adds)
-        return ProbeFile(destination).kind == FileProbe::Kind::Absent;
-    return OpenExclusively(destination).IsValid();
+CString ItemFile(const CString& installBase, int item) {
+    return CString(ItemPath(installBase.Str(), item));
 }
 
-bool RenameIntoPlace(const CString& destination, bool adds) {
-    DWORD flags = MOVEFILE_WRITE_THROUGH | (adds ? 0 : MOVEFILE_REPLACE_EXISTING);
-    return Retry(kFileAttempts, [&] {
-        return ReadyForRename(destination, adds) &&
-               ::MoveFileExA(Staged(destination), destination, flags);
-    });
+CString PathOf(const CString& installBase, int item, Place place) {
+    CString installed = ItemFile(installBase, item);
+    return place == Place::Staged   ? Staged(installed)
+           : place == Place::Backup ? Backup(installed)
+                                    : installed;
 }
 
-// Keeps the old file under its backup name: a second name for the same file where the file
-// system allows it (nothing is copied, and the old file comes back whole, with everything it
-// carries), else a copy.
-bool MakeBackup(const CString& destination) {
-    return ::CreateHardLinkA(Backup(destination), destination, nullptr) ||
-           CopyToNewFile(destination, Backup(destination), destination);
+bool Fail(const CString& path, DWORD code, FileError* error) {
+    if (error)
+        *error = {path, code};
+    return false;
 }
 
-bool ReadJournal(const CString& path, Journal* journal) {
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite))
+// Whether something is at `path`; false, with the error, when the system cannot tell. A name
+// too long for the file functions is one the upgrade never made: nothing of it is there.
+bool Probe(const CString& path, FileProbe* probe, FileError* error) {
+    *probe = FitsFileFunctions(path) ? ProbeFile(path) : FileProbe();
+    return probe->kind != FileProbe::Kind::Unreadable || Fail(path, probe->error, error);
+}
+
+bool GatherJournal(const CString& path, JournalFacts* facts, FileError* error) {
+    FileProbe probe;
+    if (!Probe(path, &probe, error))
         return false;
-    try {
-        std::string text = ReadWholeFile(file);
-        return ParseJournal(text, journal);
-    } catch (const CFileException&) {
-        return false;
-    }
-}
-
-// Undoes or finishes every entry as the journal's state says.
-bool ApplyRecovery(const Journal& journal, const CString& installBase) {
-    bool done = true;
-    for (const JournalEntry& entry : journal.entries) {
-        CString destination = UpgradedFile(installBase, entry.item);
-        unsigned steps = RecoverySteps(journal.state, entry.adds, Exists(Staged(destination)),
-                                       Exists(Backup(destination)));
-        if (steps & kRestoreBackup)
-            done &= Retry(kFileAttempts, [&] {
-                return ::MoveFileExA(Backup(destination), destination,
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-            });
-        if (steps & kDeleteDestination)
-            done &= DeleteWithRetries(destination);
-        if (steps & kDeleteStaged)
-            done &= DeleteWithRetries(Staged(destination));
-        if (steps & kDeleteBackup)
-            done &= DeleteWithRetries(Backup(destination));
-    }
-    return done;
-}
-
-// Deletes the journal under whichever name it has, and one left half made.
-bool DeleteJournal(const CString& installBase) {
-    bool deleted = DeleteWithRetries(Staged(JournalPath(installBase, JournalState::Preparing)));
-    for (JournalState state : kStates)
-        deleted &= DeleteWithRetries(JournalPath(installBase, state));
-    return deleted;
-}
-
-// Finds the journal of an earlier run: false when there is none; `*readable` says whether the
-// one found could be read.
-bool FindJournal(const CString& installBase, Journal* journal, bool* readable) {
-    *readable = true;
-    for (JournalState state : kStates) {
-        CString path = JournalPath(installBase, state);
-        if (!Exists(path))
-            continue;
-        journal->state = state;
-        *readable = ReadJournal(path, journal);
+    if (probe.kind == FileProbe::Kind::Absent)
         return true;
+    std::string text;
+    // A journal too long to be one of ours is unreadable, not an error.
+    if (probe.kind == FileProbe::Kind::File && probe.size <= kLongestJournal &&
+        !ReadWholeFile(path, kLongestJournal, &text, error))
+        return false;
+    facts->kind = ParseJournal(text, &facts->journal) ? JournalFacts::Kind::Read
+                                                      : JournalFacts::Kind::Unreadable;
+    return true;
+}
+
+// What the disk holds of every item and of the journal.
+bool GatherFacts(const CString& installBase, DiskFacts* disk, FileError* error) {
+    for (int item = 0; item < kItemCount; ++item) {
+        FileProbe staged, backup, installed;
+        if (!Probe(PathOf(installBase, item, Place::Staged), &staged, error) ||
+            !Probe(PathOf(installBase, item, Place::Backup), &backup, error) ||
+            !Probe(PathOf(installBase, item, Place::Destination), &installed, error))
+            return false;
+        ItemFacts& facts = disk->items[item];
+        facts.staged = staged.kind != FileProbe::Kind::Absent;
+        facts.backup = backup.kind != FileProbe::Kind::Absent;
+        facts.destination.exists = installed.kind != FileProbe::Kind::Absent;
+        facts.destination.size = installed.size;
+        facts.destination.lastWrite = installed.lastWrite;
+    }
+    for (JournalState state : {JournalState::Committing, JournalState::Committed})
+        if (!GatherJournal(JournalPath(installBase, state),
+                           &disk->journals[static_cast<int>(state)], error))
+            return false;
+    FileProbe stagedJournal;
+    if (!Probe(StagedJournalPath(installBase), &stagedJournal, error))
+        return false;
+    disk->stagedJournal = stagedJournal.kind != FileProbe::Kind::Absent;
+    return true;
+}
+
+// Carries out one step. `held` gives the held installed file of an item, or is empty.
+bool Execute(const PlanStep& step, const CString& installBase, FileHandle* held, FileError* error) {
+    switch (step.kind) {
+    case PlanStep::Kind::Rename: {
+        CString to = PathOf(installBase, step.item, step.to);
+        if (held && held->IsValid() && step.from == Place::Destination) {
+            bool renamed = RenameHeld(*held, to, error);
+            held->Reset();
+            return renamed;
+        }
+        return RenameFile(PathOf(installBase, step.item, step.from), to, error);
+    }
+    case PlanStep::Kind::Delete:
+        return RemoveFile(PathOf(installBase, step.item, step.from), error);
+    case PlanStep::Kind::DeleteJournal:
+        return RemoveFile(JournalPath(installBase, step.journal), error);
+    case PlanStep::Kind::DeleteStagedJournal:
+        return RemoveFile(StagedJournalPath(installBase), error);
+    case PlanStep::Kind::CommitJournal:
+        return RenameFile(JournalPath(installBase, JournalState::Committing),
+                          JournalPath(installBase, JournalState::Committed), error);
     }
     return false;
 }
-} // namespace
 
-CString UpgradedFile(const CString& installBase, int item) {
-    return item == kListItem ? AppListPath(installBase)
-                             : installBase + kPayloadRows[item].destination;
+bool ExecuteAll(const std::vector<PlanStep>& steps, const CString& installBase, FileError* error) {
+    for (const PlanStep& step : steps)
+        if (!Execute(step, installBase, nullptr, error))
+            return false;
+    return true;
 }
+
+// Whether a journal could lie in `installBase`: only where the product could have been upgraded.
+bool MayHoldAJournal(const CString& installBase) {
+    return IsAbsolutePath(installBase.Str()) && FitsFileFunctions(StagedJournalPath(installBase)) &&
+           ProbeFile(installBase).kind == FileProbe::Kind::Folder;
+}
+} // namespace
 
 UpgradeTransaction::UpgradeTransaction(const CString& installBase) : m_installBase(installBase) {
 }
 
 UpgradeTransaction::~UpgradeTransaction() {
-    if (m_begun && !m_committed)
-        RollBack();
+    if (!m_begun || m_committed)
+        return;
+    // Should a step fail, what is left is rolled back by the next start of Setup.
+    m_held.clear();
+    Recover(m_installBase, nullptr);
 }
 
-bool UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries) {
-    for (JournalState state : kStates) {
-        CString journal = JournalPath(m_installBase, state);
-        if (!FitsFileFunctions(Staged(journal)) || Exists(journal))
-            return false;
-    }
+bool UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries, FileError* error) {
+    std::vector<CString> names = {JournalPath(m_installBase, JournalState::Committing),
+                                  JournalPath(m_installBase, JournalState::Committed),
+                                  StagedJournalPath(m_installBase)};
     for (const JournalEntry& entry : entries) {
-        CString destination = UpgradedFile(m_installBase, entry.item);
-        if (!FitsFileFunctions(Staged(destination)) || !FitsFileFunctions(Backup(destination)) ||
-            Exists(Staged(destination)) || Exists(Backup(destination)))
-            return false;
+        names.push_back(PathOf(m_installBase, entry.item, Place::Staged));
+        names.push_back(PathOf(m_installBase, entry.item, Place::Backup));
+    }
+    for (const CString& name : names) {
+        if (!FitsFileFunctions(name))
+            return Fail(name, ERROR_FILENAME_EXCED_RANGE, error);
+        if (ProbeFile(name).kind != FileProbe::Kind::Absent)
+            return Fail(name, ERROR_FILE_EXISTS, error);
     }
     m_journal.entries = entries;
-    m_begun = WriteJournal();
-    return m_begun;
+    m_held.resize(entries.size());
+    m_begun = true;
+    return true;
 }
 
-bool UpgradeTransaction::StageCopy(size_t index, const CString& source) {
+void UpgradeTransaction::Hold(size_t index, FileHandle held) {
+    m_held[index] = std::move(held);
+}
+
+bool UpgradeTransaction::StageCopy(size_t index, const CString& source, FileError* error) {
     const JournalEntry& entry = m_journal.entries[index];
-    CString destination = UpgradedFile(m_installBase, entry.item);
-    return CopyToNewFile(source, Staged(destination), entry.adds ? CString() : destination);
+    CString installed = ItemFile(m_installBase, entry.item);
+    return CopyToNewFile(source, Staged(installed), entry.adds ? CString() : installed, error);
 }
 
-bool UpgradeTransaction::StageBytes(size_t index, std::string_view bytes) {
-    CString destination = UpgradedFile(m_installBase, m_journal.entries[index].item);
+bool UpgradeTransaction::StageBytes(size_t index, std::string_view bytes, FileError* error) {
+    CString installed = ItemFile(m_installBase, m_journal.entries[index].item);
     NewFile staged;
-    if (!staged.Create(Staged(destination)))
+    return staged.Create(Staged(installed), error) &&
+           staged.Write(bytes.data(), static_cast<DWORD>(bytes.size()), error) &&
+           staged.Finish(nullptr, installed, error);
+}
+
+bool UpgradeTransaction::Commit(FileError* error) {
+    // An upgrade that changes nothing leaves no journal.
+    if (m_journal.entries.empty()) {
+        m_committed = true;
+        return true;
+    }
+    // Every installed file is held before anything changes, so that a file in use fails the
+    // upgrade first and no program opens one until it has been replaced. The journal records
+    // each new file as the file system keeps it.
+    for (size_t index = 0; index < m_journal.entries.size(); ++index) {
+        JournalEntry& entry = m_journal.entries[index];
+        CString installed = ItemFile(m_installBase, entry.item);
+        if (entry.adds) {
+            if (ProbeFile(installed).kind != FileProbe::Kind::Absent)
+                return Fail(installed, ERROR_FILE_EXISTS, error);
+        } else if (!m_held[index] && !HoldFile(installed, &m_held[index], error)) {
+            return false;
+        }
+        FileProbe staged = ProbeFile(Staged(installed));
+        if (staged.kind != FileProbe::Kind::File)
+            return Fail(Staged(installed), staged.error ? staged.error : ERROR_FILE_NOT_FOUND,
+                        error);
+        entry.size = staged.size;
+        entry.lastWrite = staged.lastWrite;
+    }
+    if (!WriteJournal(error))
         return false;
-    staged.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
-    staged.Finish(nullptr, destination);
+    for (const PlanStep& step : PlanCommit(m_journal)) {
+        FileHandle* held = nullptr;
+        for (size_t index = 0; index < m_journal.entries.size(); ++index)
+            if (m_journal.entries[index].item == step.item)
+                held = &m_held[index];
+        // Once the journal says Committed the upgrade is complete: a backup that cannot be
+        // deleted yet is deleted by the end of the run, or the next start.
+        if (!Execute(step, m_installBase, held, error) && !m_committed)
+            return false;
+        if (step.kind == PlanStep::Kind::CommitJournal)
+            m_committed = true;
+    }
     return true;
 }
 
-bool UpgradeTransaction::Commit() {
-    // Look at every destination first, so that a file in use fails the upgrade before anything
-    // has changed.
-    for (const JournalEntry& entry : m_journal.entries) {
-        CString destination = UpgradedFile(m_installBase, entry.item);
-        if (!Retry(kFileAttempts, [&] { return ReadyForRename(destination, entry.adds); }))
-            return false;
-    }
-    if (!MoveJournalTo(JournalState::Committing))
-        return false;
-    // The backup is made just before the rename, once the file is known to be free: a second
-    // name of a file that a program holds could not be deleted again until it lets go.
-    for (const JournalEntry& entry : m_journal.entries) {
-        CString destination = UpgradedFile(m_installBase, entry.item);
-        if ((!entry.adds && !MakeBackup(destination)) || !RenameIntoPlace(destination, entry.adds))
-            return false;
-    }
-    if (!MoveJournalTo(JournalState::Committed))
-        return false;
-    m_committed = true;
-    for (const JournalEntry& entry : m_journal.entries)
-        DeleteWithRetries(Backup(UpgradedFile(m_installBase, entry.item)));
-    return true;
-}
-
-UpgradeTransaction::Recovery UpgradeTransaction::Recover(const CString& installBase) {
-    // Only where the product could have been upgraded can a journal lie.
-    if (!IsAbsolutePath(installBase.Str()) ||
-        !FitsFileFunctions(Staged(JournalPath(installBase, JournalState::Committing))) ||
-        ProbeFile(installBase).kind != FileProbe::Kind::Folder)
-        return Recovery::None;
-    Journal journal;
-    bool readable = true;
-    if (!FindJournal(installBase, &journal, &readable))
-        return DeleteJournal(installBase) ? Recovery::None : Recovery::Failed;
-    if (!readable || !ApplyRecovery(journal, installBase))
-        return Recovery::Failed;
-    // A committed run keeps its journal until it has ended (Finish), so that a crash before
-    // then still finds it complete.
-    if (journal.state == JournalState::Committed)
-        return Recovery::Completed;
-    return DeleteJournal(installBase) ? Recovery::RolledBack : Recovery::Failed;
-}
-
-void UpgradeTransaction::Finish(const CString& installBase) {
-    if (Recover(installBase) == Recovery::Completed)
-        DeleteJournal(installBase);
-}
-
-bool UpgradeTransaction::WriteJournal() {
-    CString path = JournalPath(m_installBase, JournalState::Preparing);
-    CString staged = Staged(path);
+bool UpgradeTransaction::WriteJournal(FileError* error) {
+    CString staged = StagedJournalPath(m_installBase);
     std::string text = FormatJournal(m_journal);
     {
         NewFile file;
-        if (!DeleteWithRetries(staged) || !file.Create(staged))
+        if (!file.Create(staged, error) ||
+            !file.Write(text.data(), static_cast<DWORD>(text.size()), error) ||
+            !file.Finish(nullptr, CString(), error))
             return false;
-        file.Write(text.data(), static_cast<DWORD>(text.size()));
-        file.Finish(nullptr, CString());
     }
-    if (!Retry(kFileAttempts,
-               [&] { return ::MoveFileExA(staged, path, MOVEFILE_WRITE_THROUGH) != FALSE; })) {
-        DeleteWithRetries(staged);
-        return false;
-    }
-    m_journal.state = JournalState::Preparing;
-    return true;
+    // The journal appears under its name in one step: whole, or not at all.
+    return RenameFile(staged, JournalPath(m_installBase, JournalState::Committing), error);
 }
 
-bool UpgradeTransaction::MoveJournalTo(JournalState state) {
-    CString from = JournalPath(m_installBase, m_journal.state);
-    CString to = JournalPath(m_installBase, state);
-    // A program that glances at files (a virus scanner, say) may hold the journal a moment.
-    if (!Retry(kFileAttempts,
-               [&] { return ::MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE; }))
-        return false;
-    // The journal in memory follows the one on the disk, so that a roll-back undoes exactly what
-    // the disk's journal says may have happened.
-    m_journal.state = state;
-    return true;
+UpgradeTransaction::Recovery UpgradeTransaction::Recover(const CString& installBase,
+                                                         FileError* error) {
+    if (!MayHoldAJournal(installBase))
+        return Recovery::None;
+    DiskFacts disk;
+    if (!GatherFacts(installBase, &disk, error))
+        return Recovery::Failed;
+    RecoveryPlan plan = PlanRecovery(disk, false);
+    if (!ExecuteAll(plan.steps, installBase, error))
+        return Recovery::Failed;
+    switch (plan.outcome) {
+    case RecoveryPlan::Outcome::Completed:
+        return Recovery::Completed;
+    case RecoveryPlan::Outcome::RolledBack:
+        return Recovery::RolledBack;
+    default:
+        return Recovery::None;
+    }
 }
 
-bool UpgradeTransaction::RollBack() {
-    // Should a step fail, the journal stays for the next start of Setup to try again.
-    return ApplyRecovery(m_journal, m_installBase) && DeleteJournal(m_installBase);
+void UpgradeTransaction::Finish(const CString& installBase) {
+    DiskFacts disk;
+    if (!MayHoldAJournal(installBase) || !GatherFacts(installBase, &disk, nullptr))
+        return;
+    // Only a complete upgrade is finished here; anything else is for the next start.
+    RecoveryPlan plan = PlanRecovery(disk, true);
+    if (plan.outcome == RecoveryPlan::Outcome::Completed)
+        ExecuteAll(plan.steps, installBase, nullptr);
 }

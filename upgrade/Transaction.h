@@ -1,19 +1,17 @@
 // An upgrade's changes to installed files as one unit: all of them happen, or none. Every new
-// file is first made beside the file it replaces (its staged copy) and the old file is kept (its
-// backup); only then are the staged copies renamed into place, one rename each, so that no
-// installed file is ever missing or partly written. A journal in the install base says how far
-// the upgrade has got, so that the next start of Setup finishes or rolls back a run that was cut
-// short.
+// file is first made beside the file it replaces (its staged copy); then, with every installed
+// file it replaces held so that no other program can open it, a journal is written, and each
+// installed file is renamed to its backup name and its staged copy renamed into its place. The
+// journal says what the files beside the installed ones cannot, so that the next start of Setup
+// finishes or rolls back a run that was cut short (Recovery.h).
 #pragma once
 
-#include "framework/AfxString.h"
+#include "framework/AfxFile.h"
+#include "framework/Handles.h"
 #include "upgrade/Journal.h"
 
-#include <string>
 #include <string_view>
-
-// The installed file that journal item `item` names below `installBase`.
-CString UpgradedFile(const CString& installBase, int item);
+#include <vector>
 
 class UpgradeTransaction {
 public:
@@ -23,37 +21,38 @@ public:
     UpgradeTransaction(const UpgradeTransaction&) = delete;
     UpgradeTransaction& operator=(const UpgradeTransaction&) = delete;
 
-    // Records every file the upgrade changes in the journal, before anything is made. Fails when
-    // a journal already exists, or when a name the upgrade would use is taken.
-    bool Begin(const std::vector<JournalEntry>& entries);
+    // Takes the files the upgrade changes (their items and whether each is added). Fails when a
+    // name the upgrade makes beside an installed file is taken, or too long.
+    bool Begin(const std::vector<JournalEntry>& entries, FileError* error);
+    // Keeps holding entry `index`'s installed file, opened by the caller with HoldFile, until it
+    // is renamed away.
+    void Hold(size_t index, FileHandle held);
     // Makes the staged copy of entry `index` from the file `source`, or from `bytes`.
-    bool StageCopy(size_t index, const CString& source);
-    bool StageBytes(size_t index, std::string_view bytes);
-    // Keeps a backup of each destination and puts every staged copy in its place. On failure
-    // everything is rolled back.
-    bool Commit();
+    bool StageCopy(size_t index, const CString& source, FileError* error);
+    bool StageBytes(size_t index, std::string_view bytes, FileError* error);
+    // Holds every installed file the upgrade replaces (waiting a while for programs that hold
+    // them), writes the journal and puts every staged copy in its place. On failure everything is
+    // rolled back.
+    bool Commit(FileError* error);
 
     // What the next start of Setup found of an earlier run.
     enum class Recovery {
-        None,       // no journal: no run was cut short
+        None,       // nothing of an earlier run
         RolledBack, // a run cut short before it was complete: every installed file is as before
         Completed,  // a run cut short after it was complete: only its end remains (Finish)
-        Failed,     // a journal that could not be acted on; it is kept for another attempt
+        Failed,     // a file could not be acted on (`error` says which); tried again next time
     };
-    // Rolls back a run that was cut short, from its journal, or tidies up one that was complete.
-    static Recovery Recover(const CString& installBase);
-    // Forgets the journal of a complete run, once the run has ended.
+    // Rolls back a run that was cut short, or tidies up one that was complete.
+    static Recovery Recover(const CString& installBase, FileError* error);
+    // Forgets a complete run, once it has ended.
     static void Finish(const CString& installBase);
 
 private:
-    // Writes the journal, in its first state, in one step: a whole journal or none.
-    bool WriteJournal();
-    // Takes the journal to its next state: one rename.
-    bool MoveJournalTo(JournalState state);
-    bool RollBack();
+    bool WriteJournal(FileError* error);
 
     CString m_installBase;
     Journal m_journal;
+    std::vector<FileHandle> m_held; // parallel to the journal's entries
     bool m_begun = false;
     bool m_committed = false;
 };

@@ -17,66 +17,95 @@ bool RowPathsFit(const CString& source, const CString& destination) {
            FitsFileFunctions(BackupPathOf(destination.Str()).c_str());
 }
 
-RowOutcome DecideRow(const PayloadRow& row, const CString& source, const CString& destination) {
+// What becomes of one row; a failure names the file that stands in the way and why.
+RowOutcome DecideRow(const PayloadRow& row, const CString& source, const CString& destination,
+                     FileError* error) {
     FileProbe installed = ProbeFile(destination);
     FileProbe folder;
     if (installed.kind == Kind::Absent)
         folder = ProbeFile(FolderOf(destination));
-    return DecideRow(kPayloadRule, row.onlyWhenInstalled, RowPathsFit(source, destination),
-                     ProbeFile(source), installed, folder);
+    FileProbe payload = ProbeFile(source);
+    RowOutcome outcome = DecideRow(kPayloadRule, row.onlyWhenInstalled,
+                                   RowPathsFit(source, destination), payload, installed, folder);
+    switch (outcome) {
+    case RowOutcome::FailedSourceMissing:
+        *error = {source, payload.error ? payload.error : ERROR_FILE_NOT_FOUND};
+        break;
+    case RowOutcome::FailedSourceDamaged:
+        *error = {source, ERROR_FILE_CORRUPT};
+        break;
+    case RowOutcome::FailedUnreadable:
+        *error =
+            installed.kind == Kind::Absent
+                ? FileError{FolderOf(destination), folder.error ? folder.error : ERROR_DIRECTORY}
+                : FileError{destination, installed.error ? installed.error : ERROR_DIRECTORY};
+        break;
+    case RowOutcome::FailedPathTooLong:
+        *error = {destination, ERROR_FILENAME_EXCED_RANGE};
+        break;
+    default:
+        break;
+    }
+    return outcome;
 }
 } // namespace
 
-UpgradeOutcome CheckInstallBase(const CString& installBase) {
+InstallBaseCheck CheckInstallBase(const CString& installBase) {
     if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(installBase))
-        return UpgradeOutcome::Incomplete;
+        return InstallBaseCheck::Unusable;
     FileProbe base = ProbeFile(installBase);
     if (base.kind == Kind::Absent)
-        return UpgradeOutcome::NotInstalled;
+        return InstallBaseCheck::NotInstalled;
     if (base.kind != Kind::Folder)
-        return UpgradeOutcome::Incomplete;
+        return InstallBaseCheck::Unusable;
     for (const PayloadRow& row : kPayloadRows) {
         if (ProbeFile(installBase + row.destination).kind == Kind::File)
-            return UpgradeOutcome::Upgraded;
+            return InstallBaseCheck::Usable;
     }
-    return UpgradeOutcome::NotInstalled;
+    return InstallBaseCheck::NotInstalled;
 }
 
 UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& installBase,
-                              const char* entry) {
+                              const char* entry, FileError* error) {
     std::vector<JournalEntry> entries;
     for (int item = 0; item < kPayloadRowCount; ++item) {
         const PayloadRow& row = kPayloadRows[item];
-        RowOutcome outcome =
-            DecideRow(row, setupFolder + row.source, UpgradedFile(installBase, item));
+        RowOutcome outcome = DecideRow(row, setupFolder + row.source,
+                                       CString(ItemPath(installBase.Str(), item)), error);
         if (IsFailure(outcome))
             return UpgradeOutcome::Incomplete;
         if (outcome == RowOutcome::Replaced || outcome == RowOutcome::Added)
             entries.push_back({item, outcome == RowOutcome::Added});
     }
-    // A product without a list file has nothing to register.
-    CString listPath = AppListPath(installBase);
+
+    // The list is held from the moment it is read until its new content is in place, so that no
+    // other program changes it meanwhile. A product without a list file has nothing to register.
+    CString listPath = ItemPath(installBase.Str(), kListItem).c_str();
     FileProbe list = ProbeFile(listPath);
-    if (list.kind == Kind::File && !list.readOnly)
+    FileHandle heldList;
+    AppListContent newList;
+    if (list.kind == Kind::File) {
+        if (!HoldFile(listPath, &heldList, error) ||
+            !RegisterInAppList(heldList.Get(), listPath, entry, &newList, error))
+            return UpgradeOutcome::Incomplete;
         entries.push_back({kListItem, false});
-    else if (list.kind != Kind::Absent)
+    } else if (list.kind != Kind::Absent) {
+        *error = {listPath, list.error ? list.error : ERROR_DIRECTORY};
         return UpgradeOutcome::Incomplete;
+    }
 
     UpgradeTransaction transaction(installBase);
-    if (!transaction.Begin(entries))
+    if (!transaction.Begin(entries, error))
         return UpgradeOutcome::Incomplete;
     for (size_t index = 0; index < entries.size(); ++index) {
         int item = entries[index].item;
         if (item == kListItem) {
-            // The list is read last, just before the renames, so that the product has the least
-            // time to change it meanwhile.
-            AppListContent newList;
-            if (!RegisterInAppList(listPath, entry, &newList) ||
-                !transaction.StageBytes(index, newList.bytes))
+            transaction.Hold(index, std::move(heldList));
+            if (!transaction.StageBytes(index, newList.bytes, error))
                 return UpgradeOutcome::Incomplete;
-        } else if (!transaction.StageCopy(index, setupFolder + kPayloadRows[item].source)) {
+        } else if (!transaction.StageCopy(index, setupFolder + kPayloadRows[item].source, error)) {
             return UpgradeOutcome::Incomplete;
         }
     }
-    return transaction.Commit() ? UpgradeOutcome::Upgraded : UpgradeOutcome::Incomplete;
+    return transaction.Commit(error) ? UpgradeOutcome::Upgraded : UpgradeOutcome::Incomplete;
 }

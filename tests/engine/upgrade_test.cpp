@@ -9,6 +9,7 @@
 #include "upgrade/InstallInfo.h"
 #include "upgrade/Journal.h"
 #include "upgrade/PathRules.h"
+#include "upgrade/Recovery.h"
 #include "upgrade/Transaction.h"
 #include "upgrade/Upgrade.h"
 
@@ -41,13 +42,17 @@ std::string RegisteredList(const std::string& name) {
 }
 
 const char* OutcomeName(UpgradeOutcome outcome) {
-    switch (outcome) {
-    case UpgradeOutcome::Upgraded:
-        return "Upgraded";
-    case UpgradeOutcome::NotInstalled:
+    return outcome == UpgradeOutcome::Upgraded ? "Upgraded" : "Incomplete";
+}
+
+const char* CheckName(InstallBaseCheck check) {
+    switch (check) {
+    case InstallBaseCheck::Usable:
+        return "Usable";
+    case InstallBaseCheck::NotInstalled:
         return "NotInstalled";
     default:
-        return "Incomplete";
+        return "Unusable";
     }
 }
 
@@ -79,7 +84,8 @@ protected:
     }
     UpgradeOutcome Run(const std::string& baseSuffix = "") {
         std::string base = m_product.installBase + baseSuffix;
-        return UpgradeProduct(m_product.setupFolder.c_str(), base.c_str(), kEntryText);
+        m_error = FileError();
+        return UpgradeProduct(m_product.setupFolder.c_str(), base.c_str(), kEntryText, &m_error);
     }
     // The install tree as a successful run leaves it: each row replaced or added where the rule
     // says, and the list as `list` (unless empty).
@@ -102,6 +108,7 @@ protected:
     product::ProductOptions m_options;
     product::StagedProduct m_product;
     std::vector<std::unique_ptr<enginetest::FileHolder>> m_holders;
+    FileError m_error; // what the last run blamed
 };
 
 // The list file's last-write time is whenever it was written: compare its bytes only.
@@ -119,6 +126,8 @@ struct UpgradeCase {
     const char* name;
     std::vector<DestState> dest; // empty: every row Older
     UpgradeOutcome outcome;
+    // The file an incomplete run names as standing in the way.
+    std::function<std::string(const product::StagedProduct&)> blames;
     // Changes to the staged product before the run (files held open are held by the fixture).
     std::function<void(UpgradeEngineTest&, const product::StagedProduct&)> arrange;
     std::string baseSuffix;
@@ -138,69 +147,87 @@ using P = product::StagedProduct;
 using T = UpgradeEngineTest;
 const DestState O = DestState::Older, S = DestState::SameSecond, N = DestState::Newer,
                 M = DestState::Missing, F = DestState::FolderAbsent, B = DestState::OlderBySecond;
+const UpgradeOutcome kUpgraded = UpgradeOutcome::Upgraded, kIncomplete = UpgradeOutcome::Incomplete;
 
 void SetReadOnly(const std::string& path) {
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
 }
 
+std::function<std::string(const P&)> Payload(int row) {
+    return [row](const P& p) { return p.payloadFiles[row]; };
+}
+std::function<std::string(const P&)> Destination(int row) {
+    return [row](const P& p) { return p.destinationFiles[row]; };
+}
+std::string ListOf(const P& p) {
+    return p.listFile;
+}
+
 const UpgradeCase kUpgradeCases[] = {
-    {"EveryRowOlder", {}, UpgradeOutcome::Upgraded, {}},
-    {"MixedRows", {O, B, S, N, M, O, S, M, M}, UpgradeOutcome::Upgraded, {}},
+    {"EveryRowOlder", {}, kUpgraded},
+    {"MixedRows", {O, B, S, N, M, O, S, M, M}, kUpgraded},
     // Rows 4 and 5 share a folder, which is absent; rows 8 and 9 are installed.
-    {"ComponentFolderAbsent", {N, O, B, F, F, M, O, B, N}, UpgradeOutcome::Upgraded, {}},
-    {"NothingNewerStillRegisters", {N, N, N, S, S, N, N, N, N}, UpgradeOutcome::Upgraded, {}},
-    {"InstallBaseWithTrailingBackslash", {}, UpgradeOutcome::Upgraded, {}, "\\"},
-    {"NoListFile", {}, UpgradeOutcome::Upgraded, {}, "", false},
-    // Read-only payload files, as from a CD, are installed all the same.
+    {"ComponentFolderAbsent", {N, O, B, F, F, M, O, B, N}, kUpgraded},
+    {"NothingNewerStillRegisters", {N, N, N, S, S, N, N, N, N}, kUpgraded},
+    {"InstallBaseWithTrailingBackslash", {}, kUpgraded, {}, {}, "\\"},
+    {"NoListFile", {}, kUpgraded, {}, {}, "", false},
+    // Read-only payload files, as from a CD, are installed all the same; read-only installed
+    // files and lists are replaced too (and stay read-only).
     {"ReadOnlyPayloads",
      {},
-     UpgradeOutcome::Upgraded,
+     kUpgraded,
+     {},
      [](T&, const P& p) {
          for (const std::string& payload : p.payloadFiles)
              SetReadOnly(payload);
      }},
-    // Every failure leaves every file as it was.
+    {"ReadOnlyDestination",
+     {},
+     kUpgraded,
+     {},
+     [](T&, const P& p) { SetReadOnly(p.destinationFiles[0]); }},
+    {"ReadOnlyList", {}, kUpgraded, {}, [](T&, const P& p) { SetReadOnly(p.listFile); }},
+    // Every failure leaves every file as it was, and names the file in the way.
     {"PayloadMissing",
      {},
-     UpgradeOutcome::Incomplete,
+     kIncomplete,
+     Payload(2),
      [](T&, const P& p) { ASSERT_TRUE(::DeleteFileA(p.payloadFiles[2].c_str())); }},
     {"PayloadEmpty",
      {},
-     UpgradeOutcome::Incomplete,
+     kIncomplete,
+     Payload(5),
      [](T&, const P& p) { ASSERT_TRUE(product::WriteFileBytes(p.payloadFiles[5], "")); }},
-    {"ReadOnlyDestination",
-     {},
-     UpgradeOutcome::Incomplete,
-     [](T&, const P& p) { SetReadOnly(p.destinationFiles[0]); }},
-    {"RowSixHeldOpen", {}, UpgradeOutcome::Incomplete, {}, "", true, {6}},
-    {"FirstAndLastRowsHeldOpen", {}, UpgradeOutcome::Incomplete, {}, "", true, {1, 9}},
-    {"ListHeldOpen", {}, UpgradeOutcome::Incomplete, {}, "", true, {10}},
-    {"ListReadOnly",
-     {},
-     UpgradeOutcome::Incomplete,
-     [](T&, const P& p) { SetReadOnly(p.listFile); }},
+    {"RowSixHeldOpen", {}, kIncomplete, Destination(5), {}, "", true, {6}},
+    {"FirstAndLastRowsHeldOpen", {}, kIncomplete, Destination(0), {}, "", true, {1, 9}},
+    {"ListHeldOpen", {}, kIncomplete, ListOf, {}, "", true, {10}},
     {"ListTooShort",
      {},
-     UpgradeOutcome::Incomplete,
+     kIncomplete,
+     ListOf,
      [](T&, const P& p) {
          ASSERT_TRUE(product::WriteFileBytes(p.listFile, std::string(15, 'x')));
      }},
     {"ListCountOverflows",
      {},
-     UpgradeOutcome::Incomplete,
+     kIncomplete,
+     ListOf,
      [](T&, const P& p) {
          ASSERT_TRUE(product::WriteFileBytes(p.listFile, ListWithEntries("2147483647")));
      }},
-    // A name the upgrade would make beside an installed file is someone else's: never touched.
+    // A name the upgrade would make beside an installed file, made after the start of Setup
+    // looked: the upgrade makes nothing (the next start deletes or puts back what it finds).
     {"StagedNameTaken",
      {},
-     UpgradeOutcome::Incomplete,
+     kIncomplete,
+     [](const P& p) { return StagedPathOf(p.destinationFiles[3]); },
      [](T&, const P& p) {
          ASSERT_TRUE(product::WriteFileBytes(StagedPathOf(p.destinationFiles[3]), "theirs"));
      }},
     {"BackupNameTaken",
      {},
-     UpgradeOutcome::Incomplete,
+     kIncomplete,
+     [](const P& p) { return BackupPathOf(p.listFile); },
      [](T&, const P& p) {
          ASSERT_TRUE(product::WriteFileBytes(BackupPathOf(p.listFile), "theirs"));
      }},
@@ -222,6 +249,10 @@ TEST_P(AllOrNothingTest, ChangesEverythingOrNothing) {
             HoldFile(row == 10 ? m_product.listFile : m_product.destinationFiles[row - 1]));
 
     EXPECT_STREQ(OutcomeName(c.outcome), OutcomeName(Run(c.baseSuffix)));
+    if (c.blames) {
+        EXPECT_EQ(c.blames(m_product), m_error.path.Str());
+        EXPECT_NE(m_error.code, 0u);
+    }
 
     m_holders.clear();
     // A complete run keeps its journal until it has ended.
@@ -375,8 +406,9 @@ TEST_F(UpgradeEngineTest, ReplacedFilesKeepAttributesCreationTimeAndAccessRules)
     std::vector<Carried> before;
     for (const std::string& path : files) {
         ASSERT_TRUE(GrantEveryone(path)) << path;
-        ASSERT_TRUE(::SetFileAttributesA(
-            path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+        ASSERT_TRUE(
+            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
         before.push_back(CarriedBy(path));
         ASSERT_FALSE(before.back().accessRules.empty());
     }
@@ -401,7 +433,7 @@ TEST_F(UpgradeEngineTest, ReplacedFilesKeepAttributesCreationTimeAndAccessRules)
 struct BaseCase {
     const char* name;
     std::function<std::string(const product::StagedProduct&)> base;
-    UpgradeOutcome check;
+    InstallBaseCheck check;
 };
 
 void PrintTo(const BaseCase& c, std::ostream* os) {
@@ -409,31 +441,31 @@ void PrintTo(const BaseCase& c, std::ostream* os) {
 }
 
 const BaseCase kBaseCases[] = {
-    {"InstalledProduct", [](const P& p) { return p.installBase; }, UpgradeOutcome::Upgraded},
+    {"InstalledProduct", [](const P& p) { return p.installBase; }, InstallBaseCheck::Usable},
     {"TrailingBackslash", [](const P& p) { return p.installBase + "\\"; },
-     UpgradeOutcome::Upgraded},
+     InstallBaseCheck::Usable},
     {"FolderAbsent", [](const P& p) { return p.installBase + "Gone"; },
-     UpgradeOutcome::NotInstalled},
+     InstallBaseCheck::NotInstalled},
     {"ParentAbsent", [](const P& p) { return p.installBase + "Gone\\Quillo"; },
-     UpgradeOutcome::NotInstalled},
+     InstallBaseCheck::NotInstalled},
     {"EmptyFolder", [](const P& p) { return p.installBase + "\\QuilloHub"; },
-     UpgradeOutcome::NotInstalled},
-    {"AFile", [](const P& p) { return p.listFile; }, UpgradeOutcome::Incomplete},
-    {"Relative", [](const P&) { return std::string("Quillo"); }, UpgradeOutcome::Incomplete},
+     InstallBaseCheck::NotInstalled},
+    {"AFile", [](const P& p) { return p.listFile; }, InstallBaseCheck::Unusable},
+    {"Relative", [](const P&) { return std::string("Quillo"); }, InstallBaseCheck::Unusable},
     {"BelowTheDriveRoot", [](const P&) { return std::string("\\Quillo"); },
-     UpgradeOutcome::Incomplete},
-    {"Empty", [](const P&) { return std::string(); }, UpgradeOutcome::Incomplete},
+     InstallBaseCheck::Unusable},
+    {"Empty", [](const P&) { return std::string(); }, InstallBaseCheck::Unusable},
     {"LongerThanTheFileFunctionsTake",
      [](const P& p) { return p.installBase + "\\" + std::string(260, 'q'); },
-     UpgradeOutcome::Incomplete},
+     InstallBaseCheck::Unusable},
 };
 
 class InstallBaseTest : public UpgradeEngineTest, public testing::WithParamInterface<BaseCase> {};
 
 TEST_P(InstallBaseTest, TellsWhetherTheProductIsThere) {
     Stage(Options());
-    EXPECT_STREQ(OutcomeName(GetParam().check),
-                 OutcomeName(CheckInstallBase(GetParam().base(m_product).c_str())));
+    EXPECT_STREQ(CheckName(GetParam().check),
+                 CheckName(CheckInstallBase(GetParam().base(m_product).c_str())));
 }
 
 INSTANTIATE_TEST_SUITE_P(Bases, InstallBaseTest, testing::ValuesIn(kBaseCases),
@@ -442,118 +474,240 @@ INSTANTIATE_TEST_SUITE_P(Bases, InstallBaseTest, testing::ValuesIn(kBaseCases),
                          });
 
 // ---------------------------------------------------------------------------------------------
-// A run cut short, as its files and journal lie on the disk, and what the next start makes of it.
+// What an upgrade cut short (or a recovery cut short, a lost or restored journal, a meddling
+// program) left on the disk, and what the next start makes of it: every installed file whole and
+// as it was before the upgrade, or the upgrade complete; nothing of it left; a second recovery
+// finds nothing to do; and the upgrade can then run. The states themselves are walked one by one
+// by the recovery plan's tests; these rows carry them out on real files.
 
-// One entry's files as a crash left them.
-struct EntryLeft {
-    bool adds;
-    bool staged;  // the staged copy is there
-    bool backup;  // the backup is there
-    bool renamed; // the staged copy was renamed over the destination
+enum class Content { Old, New };
+using Rec = UpgradeTransaction::Recovery;
+
+class RecoveryTest : public UpgradeEngineTest {
+public:
+    std::string PathOf(int row, Place place) const {
+        const std::string& installed = m_product.destinationFiles[row];
+        return place == Place::Staged   ? StagedPathOf(installed)
+               : place == Place::Backup ? BackupPathOf(installed)
+                                        : installed;
+    }
+    // Puts the old or the new file of `row` at `place`, with its time.
+    void Put(int row, Place place, Content content) {
+        const std::string path = PathOf(row, place);
+        const bool isNew = content == Content::New;
+        ASSERT_TRUE(product::WriteFileBytes(path, isNew ? product::PayloadContent(row)
+                                                        : product::InstalledContent(row)));
+        ASSERT_TRUE(product::SetFileTicks(path, isNew ? NewTicks(row) : OldTicks(row)));
+    }
+    void Remove(int row, Place place) { ASSERT_TRUE(product::DeleteTree(PathOf(row, place))); }
+    // A journal in `state` of the rows (0-based; negative: -1 - row for a row the upgrade adds).
+    void WriteJournal(JournalState state, std::vector<int> rows) {
+        Journal journal;
+        journal.state = state;
+        for (int row : rows) {
+            const int r = row < 0 ? -1 - row : row;
+            journal.entries.push_back({r, row < 0, product::PayloadContent(r).size(), NewTicks(r)});
+        }
+        WriteJournalText(state, FormatJournal(journal));
+    }
+    void WriteJournalText(JournalState state, const std::string& text) {
+        ASSERT_TRUE(product::WriteFileBytes(JournalPath(state), text));
+    }
+    std::string JournalPath(JournalState state) const {
+        return m_product.installBase + JournalNameOf(state);
+    }
+
+private:
+    static long long NewTicks(int row) { return product::PayloadTicks(row, DestState::Older); }
+    static long long OldTicks(int row) { return product::InstalledTicks(row, DestState::Older); }
 };
 
-struct CrashCase {
+struct RecoveryCase {
     const char* name;
-    JournalState state;
-    std::vector<EntryLeft> entries; // rows 1, 2, ... of the payload table
-    UpgradeTransaction::Recovery recovery;
-    bool upgraded; // every entry's destination holds the new file afterwards (else the old)
+    std::function<void(RecoveryTest&)> arrange;
+    Rec recovery;
+    // Rows (0-based) whose installed file is then the new one; any other row keeps the old one,
+    // or stays missing where the upgrade added it.
+    std::vector<int> upgraded;
+    std::vector<int> added; // rows the upgrade added, missing before it
+    // Held open by another program during the first recovery, which fails naming it.
+    std::function<std::string(const RecoveryTest&)> held;
 };
 
-void PrintTo(const CrashCase& c, std::ostream* os) {
+void PrintTo(const RecoveryCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-using J = JournalState;
-using Rec = UpgradeTransaction::Recovery;
+class RecoveryTableTest : public RecoveryTest, public testing::WithParamInterface<RecoveryCase> {};
 
-const CrashCase kCrashCases[] = {
-    {"PreparingHalfStaged",
-     J::Preparing,
-     {{false, true, true, false}, {false, true, false, false}, {true, false, false, false}},
-     Rec::RolledBack,
-     false},
-    {"CommittingHalfRenamed",
-     J::Committing,
-     {{false, false, true, true}, {true, false, false, true}, {false, true, true, false}},
-     Rec::RolledBack,
-     false},
-    {"CommittingRollBackCutShort",
-     J::Committing,
-     {{false, false, false, false}, {true, false, false, false}, {false, false, true, false}},
-     Rec::RolledBack,
-     false},
-    {"CommittedBackupsLeft",
-     J::Committed,
-     {{false, false, true, true}, {true, false, false, true}, {false, false, false, true}},
+using J = JournalState;
+using Pl = Place;
+
+const RecoveryCase kRecoveryCases[] = {
+    // A recovery of an earlier kind, cut short: the staged copy deleted, the backup (a second
+    // name of the installed file) left beside it.
+    {"BackupLinkLeftByARecoveryCutShort",
+     [](RecoveryTest& t) {
+         t.WriteJournal(J::Committing, {0});
+         ASSERT_TRUE(::CreateHardLinkA(t.PathOf(0, Pl::Backup).c_str(),
+                                       t.PathOf(0, Pl::Destination).c_str(), nullptr));
+     },
+     Rec::RolledBack},
+    // A committed journal that does not hold: the product was never upgraded.
+    {"StaleCommittedJournal",
+     [](RecoveryTest& t) {
+         t.WriteJournal(J::Committed, {0, 1});
+     },
+     Rec::RolledBack},
+    // Journals that cannot be read, or none: the files say enough to roll back.
+    {"GarbageJournal",
+     [](RecoveryTest& t) {
+         t.WriteJournalText(J::Committing, "\x01garbage");
+         t.Put(0, Pl::Destination, Content::New);
+         t.Put(0, Pl::Backup, Content::Old);
+     },
+     Rec::RolledBack},
+    {"EmptyCommittedJournalAndAStagedCopy",
+     [](RecoveryTest& t) {
+         t.WriteJournalText(J::Committed, "");
+         t.Put(2, Pl::Staged, Content::New);
+     },
+     Rec::RolledBack},
+    {"StagedCopyWithoutJournal", [](RecoveryTest& t) { t.Put(3, Pl::Staged, Content::New); },
+     Rec::RolledBack},
+    {"ReplacedFileWithoutJournal",
+     [](RecoveryTest& t) {
+         t.Put(0, Pl::Destination, Content::New);
+         t.Put(0, Pl::Backup, Content::Old);
+     },
+     Rec::RolledBack},
+    // Both journal names (one restored by a backup program): the later state decides while it
+    // holds.
+    {"CommittedBesideCommittingNotComplete",
+     [](RecoveryTest& t) {
+         t.WriteJournal(J::Committing, {0, 1});
+         t.WriteJournal(J::Committed, {0, 1});
+         t.Put(0, Pl::Destination, Content::New);
+         t.Put(0, Pl::Backup, Content::Old);
+         t.Remove(1, Pl::Destination);
+         t.Put(1, Pl::Backup, Content::Old);
+         t.Put(1, Pl::Staged, Content::New);
+     },
+     Rec::RolledBack},
+    {"CommittedBesideCommittingComplete",
+     [](RecoveryTest& t) {
+         t.WriteJournal(J::Committing, {0, 1});
+         t.WriteJournal(J::Committed, {0, 1});
+         for (int row : {0, 1}) {
+             t.Put(row, Pl::Destination, Content::New);
+             t.Put(row, Pl::Backup, Content::Old);
+         }
+     },
      Rec::Completed,
-     true},
+     {0, 1}},
+    // Cut short in the commit: one file renamed into place, an added one too, one not yet.
+    {"CommittingHalfRenamedWithAnAddedFile",
+     [](RecoveryTest& t) {
+         t.WriteJournal(J::Committing, {0, -1 - 6, 2});
+         t.Put(0, Pl::Destination, Content::New);
+         t.Put(0, Pl::Backup, Content::Old);
+         t.Put(6, Pl::Destination, Content::New);
+         t.Put(2, Pl::Staged, Content::New);
+     },
+     Rec::RolledBack,
+     {},
+     {6}},
+    {"ReadOnlyFileRenamedIntoPlace",
+     [](RecoveryTest& t) {
+         t.WriteJournal(J::Committing, {1});
+         t.Put(1, Pl::Destination, Content::New);
+         t.Put(1, Pl::Backup, Content::Old);
+         SetReadOnly(t.PathOf(1, Pl::Destination));
+         SetReadOnly(t.PathOf(1, Pl::Backup));
+     },
+     Rec::RolledBack},
+    {"CommittedWithABackupLeft",
+     [](RecoveryTest& t) {
+         t.WriteJournal(J::Committed, {0, 1});
+         t.Put(0, Pl::Destination, Content::New);
+         t.Put(0, Pl::Backup, Content::Old);
+         t.Put(1, Pl::Destination, Content::New);
+     },
+     Rec::Completed,
+     {0, 1}},
+    // A journal held open by another program: the recovery names it, and acts once it is free.
+    {"JournalHeldOpen",
+     [](RecoveryTest& t) {
+         t.WriteJournal(J::Committing, {0});
+         t.Put(0, Pl::Destination, Content::New);
+         t.Put(0, Pl::Backup, Content::Old);
+     },
+     Rec::RolledBack,
+     {},
+     {},
+     [](const RecoveryTest& t) { return t.JournalPath(J::Committing); }},
 };
 
-class CrashRecoveryTest : public UpgradeEngineTest,
-                          public testing::WithParamInterface<CrashCase> {};
-
-TEST_P(CrashRecoveryTest, NextStartRollsBackOrFinishes) {
-    const CrashCase& c = GetParam();
-    product::ProductOptions options = Options();
-    std::fill(std::begin(options.dest), std::end(options.dest), DestState::Missing);
-    Stage(options);
-    Journal journal;
-    journal.state = c.state;
-    for (size_t row = 0; row < c.entries.size(); ++row) {
-        const EntryLeft& left = c.entries[row];
-        const std::string& destination = m_product.destinationFiles[row];
-        journal.entries.push_back({static_cast<int>(row), left.adds});
-        const std::string oldFile = product::InstalledContent(int(row));
-        const std::string newFile = product::PayloadContent(int(row));
-        // Every destination is missing as staged; an added one stays so until renamed.
-        if (!left.adds || left.renamed)
-            ASSERT_TRUE(product::WriteFileBytes(destination, left.renamed ? newFile : oldFile));
-        if (left.staged)
-            ASSERT_TRUE(product::WriteFileBytes(StagedPathOf(destination), newFile));
-        if (left.backup)
-            ASSERT_TRUE(product::WriteFileBytes(BackupPathOf(destination), oldFile));
+TEST_P(RecoveryTableTest, EndsWholeWithNothingLeftAndTheUpgradeCanRun) {
+    const RecoveryCase& c = GetParam();
+    Stage(Options());
+    for (int row : c.added)
+        ASSERT_NO_FATAL_FAILURE(Remove(row, Pl::Destination));
+    ASSERT_NO_FATAL_FAILURE(c.arrange(*this));
+    const std::string base = m_product.installBase;
+    // The old file's attributes, which it keeps when it is put back.
+    DWORD oldAttributes[9];
+    for (int row = 0; row < 9; ++row) {
+        oldAttributes[row] = ::GetFileAttributesA(PathOf(row, Pl::Backup).c_str());
+        if (oldAttributes[row] == INVALID_FILE_ATTRIBUTES)
+            oldAttributes[row] = ::GetFileAttributesA(PathOf(row, Pl::Destination).c_str());
     }
-    const std::string journalPath = m_product.installBase + JournalNameOf(c.state);
-    ASSERT_TRUE(product::WriteFileBytes(journalPath, FormatJournal(journal)));
+    if (c.held) {
+        ASSERT_NO_FATAL_FAILURE(HoldFile(c.held(*this)));
+        FileError error;
+        EXPECT_EQ(Rec::Failed, UpgradeTransaction::Recover(base.c_str(), &error));
+        EXPECT_EQ(c.held(*this), error.path.Str());
+        m_holders.clear();
+    }
 
-    EXPECT_EQ(c.recovery, UpgradeTransaction::Recover(m_product.installBase.c_str()));
+    FileError error;
+    EXPECT_EQ(c.recovery, UpgradeTransaction::Recover(base.c_str(), &error))
+        << error.path.Str() << " " << error.code;
     if (c.recovery == Rec::Completed) {
         // A complete run keeps its journal until it has ended.
-        EXPECT_TRUE(product::FileExists(journalPath));
-        UpgradeTransaction::Finish(m_product.installBase.c_str());
+        EXPECT_TRUE(product::FileExists(JournalPath(J::Committed)));
+        EXPECT_EQ(Rec::Completed, UpgradeTransaction::Recover(base.c_str(), &error));
+        UpgradeTransaction::Finish(base.c_str());
     }
+    EXPECT_EQ(Rec::None, UpgradeTransaction::Recover(base.c_str(), &error));
 
-    EXPECT_FALSE(product::FileExists(journalPath));
-    for (size_t row = 0; row < c.entries.size(); ++row) {
+    for (int row = 0; row < 9; ++row) {
         SCOPED_TRACE("row " + std::to_string(row + 1));
-        const std::string& destination = m_product.destinationFiles[row];
-        if (c.upgraded)
-            EXPECT_EQ(product::PayloadContent(int(row)), product::ReadFileBytes(destination));
-        else if (c.entries[row].adds)
-            EXPECT_FALSE(product::FileExists(destination));
-        else
-            EXPECT_EQ(product::InstalledContent(int(row)), product::ReadFileBytes(destination));
-        EXPECT_FALSE(product::FileExists(StagedPathOf(destination)));
-        EXPECT_FALSE(product::FileExists(BackupPathOf(destination)));
+        const std::string& installed = m_product.destinationFiles[row];
+        const bool upgraded =
+            std::find(c.upgraded.begin(), c.upgraded.end(), row) != c.upgraded.end();
+        const bool added = std::find(c.added.begin(), c.added.end(), row) != c.added.end();
+        if (upgraded)
+            EXPECT_EQ(product::PayloadContent(row), product::ReadFileBytes(installed));
+        else if (added)
+            EXPECT_FALSE(product::FileExists(installed));
+        else {
+            EXPECT_EQ(product::InstalledContent(row), product::ReadFileBytes(installed));
+            EXPECT_EQ(oldAttributes[row], ::GetFileAttributesA(installed.c_str()));
+        }
+        EXPECT_FALSE(product::FileExists(StagedPathOf(installed)));
+        EXPECT_FALSE(product::FileExists(BackupPathOf(installed)));
     }
+    for (J state : {J::Committing, J::Committed})
+        EXPECT_FALSE(product::FileExists(JournalPath(state)));
+
+    // No dead end: the upgrade runs now.
+    EXPECT_STREQ("Upgraded", OutcomeName(Run())) << m_error.path.Str() << " " << m_error.code;
 }
 
-INSTANTIATE_TEST_SUITE_P(Crashes, CrashRecoveryTest, testing::ValuesIn(kCrashCases),
-                         [](const testing::TestParamInfo<CrashCase>& info) {
+INSTANTIATE_TEST_SUITE_P(States, RecoveryTableTest, testing::ValuesIn(kRecoveryCases),
+                         [](const testing::TestParamInfo<RecoveryCase>& info) {
                              return std::string(info.param.name);
                          });
-
-TEST_F(UpgradeEngineTest, AJournalThatCannotBeReadIsKeptAndNothingIsTouched) {
-    Stage(Options());
-    const std::string journalPath = m_product.installBase + JournalNameOf(JournalState::Committing);
-    ASSERT_TRUE(product::WriteFileBytes(journalPath, "Quillo upgrade journal 3\r\nr"));
-    const TreeSnapshot before = SnapshotTree(m_product.installBase);
-
-    EXPECT_EQ(Rec::Failed, UpgradeTransaction::Recover(m_product.installBase.c_str()));
-    EXPECT_STREQ("Incomplete", OutcomeName(Run()));
-
-    EXPECT_TRUE(SameTree(before, SnapshotTree(m_product.installBase)));
-}
 
 } // namespace

@@ -105,7 +105,7 @@ TEST_F(SetupResources, TextsKeepTheirScriptsAndSpelling) {
 
 TEST_F(SetupResources, EveryLanguageHasEveryString) {
     const UINT ids[] = {101, 102, 103, 104, 105, 106, 107, 108, 109,
-                        110, 111, 120, 121, 122, 123, 124, 125};
+                        110, 111, 120, 121, 122, 123, 124, 125, 126};
     for (WORD language : kAllThree) {
         for (UINT id : ids) {
             std::wstring text = String(id, language);

@@ -190,8 +190,8 @@ protected:
         std::vector<std::string> entries = FolderEntries(m_product.setupFolder);
         // A setup folder in the install tree holds the product's files too.
         if (SetupInInstallTree()) {
-            ASSERT_TRUE(std::includes(entries.begin(), entries.end(), expected.begin(),
-                                      expected.end()))
+            ASSERT_TRUE(
+                std::includes(entries.begin(), entries.end(), expected.begin(), expected.end()))
                 << "staging failed";
         } else {
             ASSERT_EQ(entries, expected) << "staging failed";
@@ -289,16 +289,25 @@ protected:
         ASSERT_TRUE(uidriver::AnswerMessageBox(box, IDYES));
     }
 
-    // "Yes", then "OK" to the result message, which must be string `result`.
+    // "Yes", then "OK" to the result message, which must be string `result`. A failed upgrade
+    // first names the file in its way (a message the progress dialog owns): answered with OK.
     void Accept(HWND dialog, UINT result) {
         std::wstring expected = ResourceString(BuiltSetupExe(), result, ResourceLanguage());
         ASSERT_FALSE(expected.empty());
         ASSERT_TRUE(uidriver::ClickDialogButton(dialog, IDOK));
-        // The copy-progress dialog, owned by the licence dialog too, may come first.
         uidriver::WindowQuery query = uidriver::WindowQuery::Dialog();
-        query.owner = dialog;
+        query.excluded = {dialog};
         query.predicate = [](HWND window) { return !uidriver::Control(window, kAnimationId); };
-        HWND box = uidriver::WaitForWindow(m_installer, query, 60000);
+        HWND box = nullptr;
+        for (int message = 0; message < 2; ++message) {
+            box = uidriver::WaitForWindow(m_installer, query, 60000);
+            if (!box || ::GetWindow(box, GW_OWNER) == dialog)
+                break;
+            EXPECT_EQ(result, kUpgradeIncompleteString) << "a file error after \"Yes\"";
+            ASSERT_TRUE(uidriver::AnswerMessageBox(box, IDOK));
+            ASSERT_TRUE(uidriver::WaitForWindowGone(box));
+            box = nullptr;
+        }
         ASSERT_NE(box, nullptr) << "no result message after \"Yes\"; windows:\n"
                                 << uidriver::DescribeTopLevelWindows(m_installer.Id());
         uidriver::MessageBoxInfo info;

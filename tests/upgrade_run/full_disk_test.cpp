@@ -33,20 +33,6 @@ bool FillDisk(const std::string& path) {
     return lastError == ERROR_DISK_FULL || lastError == ERROR_HANDLE_DISK_FULL;
 }
 
-// The system's description of `error` without its line end, as message boxes show it.
-std::wstring SystemErrorText(DWORD error) {
-    wchar_t* text = nullptr;
-    DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring result = length && text ? std::wstring(text, length) : std::wstring();
-    if (text)
-        ::LocalFree(text);
-    while (!result.empty() && (result.back() == L'\r' || result.back() == L'\n'))
-        result.pop_back();
-    return result;
-}
-
 class FullDiskTest : public UpgradeRunTest {
 protected:
     void SetUp() override {
@@ -77,47 +63,14 @@ TEST_F(FullDiskTest, AFileErrorIsReportedAndNothingChanges) {
     HWND copy = WaitForCopyDialog();
     ASSERT_NE(copy, nullptr) << "no progress dialog appeared";
 
-    // The error message: a box of Setup's that is neither of its dialogs.
-    uidriver::WindowQuery errorQuery = uidriver::WindowQuery::Dialog();
-    errorQuery.excluded = {licence, copy};
-    HWND errorBox = uidriver::WaitForWindow(m_setup, errorQuery, 60000);
-    ASSERT_NE(errorBox, nullptr) << "no file error was reported; Setup shows:\n"
-                                 << uidriver::DescribeTopLevelWindows(m_setup.Id());
-    uidriver::MessageBoxInfo error;
-    uidriver::WaitUntil([&] {
-        error = uidriver::ReadMessageBox(errorBox);
-        return !error.text.empty() || !::IsWindow(errorBox);
-    });
-    EXPECT_EQ(error.caption, L"Setup");
-    EXPECT_EQ(error.ButtonIds(), std::vector<int>{IDOK});
-    EXPECT_TRUE(HasIcon(errorBox)) << "the error message shows no icon";
-    // String 125 with the file's path and the system's description of the error: the file is
-    // one the upgrade writes in the install base.
-    std::wstring format = ExpectedString(kFileErrorString);
-    size_t first = format.find(L"%s");
-    size_t second = format.find(L"%s", first + 2);
-    ASSERT_TRUE(first != std::wstring::npos && second != std::wstring::npos);
-    std::wstring before = format.substr(0, first);
-    std::wstring tail = format.substr(first + 2, second - first - 2) +
-                        SystemErrorText(ERROR_DISK_FULL) + format.substr(second + 2);
+    // The error message names a file the upgrade writes below the install base, and the lack of
+    // space.
+    FileErrorBox error = WaitForFileError({licence, copy});
     std::wstring folder = uidriver::Widen(m_product.installBase + "\\");
-    const std::wstring& text = error.text;
-    bool shaped = text.size() > before.size() + folder.size() + tail.size() &&
-                  text.compare(0, before.size(), before) == 0 &&
-                  text.compare(before.size(), folder.size(), folder) == 0 &&
-                  text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-    EXPECT_TRUE(shaped) << "the error message reads \"" << uidriver::Narrow(text)
-                        << "\"; expected string 125 naming a file in " << uidriver::Narrow(folder)
-                        << " and the error \"" << uidriver::Narrow(SystemErrorText(ERROR_DISK_FULL))
-                        << "\"";
-    if (shaped) {
-        std::wstring name = text.substr(before.size() + folder.size(),
-                                        text.size() - tail.size() - before.size() - folder.size());
-        EXPECT_EQ(name.find(L'\\'), std::wstring::npos) << uidriver::Narrow(name);
-    }
+    EXPECT_EQ(error.path.compare(0, folder.size(), folder), 0) << uidriver::Narrow(error.path);
+    ExpectAndAnswerFileError(error, uidriver::Narrow(error.path), ERROR_DISK_FULL);
 
     // After OK the progress dialog ends by itself and the run says it is incomplete.
-    ASSERT_TRUE(uidriver::AnswerMessageBox(errorBox, IDOK));
     EXPECT_TRUE(uidriver::WaitForWindowGone(copy)) << "the progress dialog stayed";
     ResultBox result = WaitForResult(licence);
     ExpectResult(result, kUpgradeIncompleteString);

@@ -21,7 +21,17 @@ struct IncompleteCase {
     std::function<void(const product::ProductOptions&, const StagedProduct&)> arrange;
     int heldRow = 0;       // destination (from 1) held open by another program; 10: the list
     bool runAgain = false; // afterwards, with the cause gone, the upgrade is run again
+    // The file that a file error names before 124, and the system's reason; none without it.
+    std::function<std::string(const StagedProduct&)> blames = {};
+    DWORD reason = 0;
 };
+
+std::function<std::string(const StagedProduct&)> PayloadFile(int row) {
+    return [row](const StagedProduct& p) { return p.payloadFiles[row]; };
+}
+std::function<std::string(const StagedProduct&)> InstalledFile(int row) {
+    return [row](const StagedProduct& p) { return p.destinationFiles[row]; };
+}
 
 void PrintTo(const IncompleteCase& c, std::ostream* os) {
     *os << c.name;
@@ -33,20 +43,20 @@ void PointBasePathAt(const product::ProductOptions& options, const std::string& 
 
 // clang-format off
 const IncompleteCase kIncompleteCases[] = {
-    {"RowSixHeldOpen", kUpgradeIncompleteString, {}, 6, true},
-    {"ListFileHeldOpen", kUpgradeIncompleteString, {}, 10},
-    {"DestinationReadOnly", kUpgradeIncompleteString,
-     [](const product::ProductOptions&, const StagedProduct& p) {
-         ASSERT_TRUE(::SetFileAttributesA(p.destinationFiles[5].c_str(), FILE_ATTRIBUTE_READONLY));
-     }},
+    {"RowSixHeldOpen", kUpgradeIncompleteString, {}, 6, true, InstalledFile(5),
+     ERROR_SHARING_VIOLATION},
+    {"ListFileHeldOpen", kUpgradeIncompleteString, {}, 10, false,
+     [](const StagedProduct& p) { return p.listFile; }, ERROR_SHARING_VIOLATION},
     {"PayloadFileMissing", kUpgradeIncompleteString,
      [](const product::ProductOptions&, const StagedProduct& p) {
          ASSERT_TRUE(::DeleteFileA(p.payloadFiles[2].c_str()));
-     }},
+     },
+     0, false, PayloadFile(2), ERROR_FILE_NOT_FOUND},
     {"PayloadFileEmpty", kUpgradeIncompleteString,
      [](const product::ProductOptions&, const StagedProduct& p) {
          ASSERT_TRUE(product::WriteFileBytes(p.payloadFiles[6], ""));
-     }},
+     },
+     0, false, PayloadFile(6), ERROR_FILE_CORRUPT},
     {"BasePathMissing", kUpgradeIncompleteString,
      [](const product::ProductOptions& o, const StagedProduct&) {
          product::ProductOptions without = o;
@@ -95,6 +105,9 @@ TEST_P(IncompleteUpgradeTest, ChangesNothingSaysSoAndStaysToBeRunAgain) {
     ASSERT_NE(licence, nullptr);
     Accept(licence);
 
+    // What stands in the way is named first.
+    if (c.blames)
+        ExpectAndAnswerFileError(WaitForFileError({licence}), c.blames(m_product), c.reason);
     ResultBox result = WaitForResult(licence);
     ExpectResult(result, c.message);
     const bool incomplete = c.message == kUpgradeIncompleteString;

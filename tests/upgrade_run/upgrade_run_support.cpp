@@ -245,6 +245,75 @@ ResultBox UpgradeRunTest::WaitForResult(HWND licence, DWORD timeoutMs) {
     return result;
 }
 
+std::wstring SystemErrorText(DWORD error) {
+    wchar_t* text = nullptr;
+    DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result = length && text ? std::wstring(text, length) : std::wstring();
+    if (text)
+        ::LocalFree(text);
+    while (!result.empty() && (result.back() == L'\r' || result.back() == L'\n'))
+        result.pop_back();
+    return result;
+}
+
+FileErrorBox UpgradeRunTest::WaitForFileError(std::vector<HWND> notThese, DWORD timeoutMs) {
+    uidriver::WindowQuery query = uidriver::WindowQuery::Dialog();
+    query.excluded = std::move(notThese);
+    HWND licence = query.excluded.empty() ? nullptr : query.excluded.front();
+    query.predicate = [licence](HWND window) {
+        return !licence || ::GetWindow(window, GW_OWNER) != licence;
+    };
+    FileErrorBox box;
+    box.window = uidriver::WaitForWindow(m_setup, query, timeoutMs);
+    if (!box.window) {
+        ADD_FAILURE() << "no file error was reported; Setup "
+                      << (m_setup.IsRunning()
+                              ? "shows:\n" + uidriver::DescribeTopLevelWindows(m_setup.Id())
+                              : std::string("ended"));
+        return box;
+    }
+    uidriver::WaitUntil([&] {
+        box.info = uidriver::ReadMessageBox(box.window);
+        return !box.info.text.empty() || !::IsWindow(box.window);
+    });
+    box.hasIcon = HasIcon(box.window);
+    // String 125: text, the path, text, the reason, text.
+    const std::wstring format = ExpectedString(kFileErrorString);
+    const size_t first = format.find(L"%s");
+    const size_t second = format.find(L"%s", first + 2);
+    if (first == std::wstring::npos || second == std::wstring::npos)
+        return box;
+    const std::wstring before = format.substr(0, first);
+    const std::wstring middle = format.substr(first + 2, second - first - 2);
+    const std::wstring after = format.substr(second + 2);
+    const std::wstring& text = box.info.text;
+    const size_t split = text.find(middle, before.size());
+    box.shaped = text.compare(0, before.size(), before) == 0 && split != std::wstring::npos &&
+                 text.size() >= split + middle.size() + after.size() &&
+                 text.compare(text.size() - after.size(), after.size(), after) == 0;
+    if (box.shaped) {
+        box.path = text.substr(before.size(), split - before.size());
+        box.reason =
+            text.substr(split + middle.size(), text.size() - after.size() - split - middle.size());
+    }
+    return box;
+}
+
+void UpgradeRunTest::ExpectAndAnswerFileError(const FileErrorBox& box, const std::string& path,
+                                              DWORD error) {
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_EQ(box.info.caption, L"Setup");
+    EXPECT_EQ(box.info.ButtonIds(), std::vector<int>{IDOK});
+    EXPECT_TRUE(box.hasIcon) << "the error message shows no icon";
+    EXPECT_TRUE(box.shaped) << "the error message reads \"" << uidriver::Narrow(box.info.text)
+                            << "\"; expected string " << kFileErrorString;
+    EXPECT_EQ(uidriver::Narrow(box.path), uidriver::Narrow(uidriver::Widen(path)));
+    EXPECT_EQ(uidriver::Narrow(box.reason), uidriver::Narrow(SystemErrorText(error)));
+    ASSERT_TRUE(uidriver::AnswerMessageBox(box.window, IDOK));
+}
+
 void UpgradeRunTest::ExpectResult(const ResultBox& result, UINT id) {
     ASSERT_NE(result.window, nullptr);
     EXPECT_EQ(result.info.caption, L"Setup");

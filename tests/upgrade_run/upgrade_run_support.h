@@ -84,6 +84,18 @@ struct ResultBox {
     bool hasIcon = false;
 };
 
+// A file error message: string 125 with the file's path and the system's description.
+struct FileErrorBox {
+    HWND window = nullptr;
+    uidriver::MessageBoxInfo info;
+    bool hasIcon = false;
+    bool shaped = false; // the text is string 125 with its two fields filled in
+    std::wstring path, reason;
+};
+
+// The system's description of `error` without its line end, as message boxes show it.
+std::wstring SystemErrorText(DWORD error);
+
 class UpgradeRunTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -115,6 +127,12 @@ protected:
     // Waits for the result message: a dialog owned by the licence dialog that is not the
     // progress dialog. Records a failure when none appears.
     ResultBox WaitForResult(HWND licence, DWORD timeoutMs = 60000);
+    // Waits for a file error message: a dialog of Setup's that is none of `notThese` and not
+    // owned by the licence dialog (which owns the result). Records a failure when none appears.
+    FileErrorBox WaitForFileError(std::vector<HWND> notThese, DWORD timeoutMs = 60000);
+    // Checks a file error message: captioned "Setup", only OK, an icon, naming `path` with the
+    // system's description of `error`; then answers it.
+    void ExpectAndAnswerFileError(const FileErrorBox& box, const std::string& path, DWORD error);
     // Checks the result message: captioned "Setup", the text of string `id` in the user's
     // language, only an OK button, no icon.
     void ExpectResult(const ResultBox& result, UINT id);
