@@ -175,3 +175,48 @@ INSTANTIATE_TEST_SUITE_P(Kills, CrashTest, ::testing::ValuesIn(kKillCases),
 
 } // namespace
 } // namespace upgraderun
+
+namespace upgraderun {
+namespace {
+
+// The list file cannot be changed by another program between Setup's read of it and its new
+// content taking its place: while the payload's staged copies are being made (the list was read
+// first), a program that opens the list to write is refused, and the list ends exactly as the
+// upgrade made it from what it read.
+TEST_F(UpgradeRunTest, TheListCannotBeChangedWhileTheUpgradeRuns) {
+    Stage(DefaultOptions());
+    for (int row = 0; row < 9; ++row) {
+        ASSERT_TRUE(product::WriteFileBytes(m_product.payloadFiles[row], LargePayload(row)));
+        ASSERT_TRUE(product::SetFileTicks(m_product.payloadFiles[row],
+                                          product::PayloadTicks(row, product::DestState::Older)));
+    }
+    HWND licence = OpenLicenceDialog();
+    ASSERT_NE(licence, nullptr);
+    Accept(licence);
+
+    ASSERT_TRUE(uidriver::WaitUntil(
+        [&] { return Exists(m_product.destinationFiles[0] + "~new"); }, 60000, 1))
+        << "the staged copies were never made";
+    HANDLE list = ::CreateFileA(m_product.listFile.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = ::GetLastError();
+    if (list != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        ::WriteFile(list, "changed", 7, &written, nullptr);
+        ::CloseHandle(list);
+    }
+    EXPECT_EQ(list, INVALID_HANDLE_VALUE) << "another program could write the list";
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+
+    ResultBox result = WaitForResult(licence);
+    ExpectResult(result, kUpgradeDoneString);
+    AnswerAndExpectEnd(result, licence);
+    EXPECT_EQ(Printable(product::ReadFileBytes(m_product.listFile)),
+              Printable(ListPrefix() + ListHeader("3") +
+                        ListBefore().substr(16 + ListHeader("2").size()) +
+                        AppendedEntry("3", DefaultOptions().productInfo)));
+}
+
+} // namespace
+} // namespace upgraderun
