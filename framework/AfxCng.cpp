@@ -9,16 +9,14 @@ CngFunctions g_cng = {};
 bool g_tried = false;
 bool g_loaded = false;
 
-template <typename Function>
-bool Resolve(HMODULE library, const char* name, Function& function) {
+template <typename Function> bool Resolve(HMODULE library, const char* name, Function& function) {
     function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
     return function != nullptr;
 }
 
 bool Load() {
     HMODULE bcrypt = AfxLoadSystemLibrary("bcrypt.dll");
-    return bcrypt &&
-           Resolve(bcrypt, "BCryptOpenAlgorithmProvider", g_cng.openAlgorithmProvider) &&
+    return bcrypt && Resolve(bcrypt, "BCryptOpenAlgorithmProvider", g_cng.openAlgorithmProvider) &&
            Resolve(bcrypt, "BCryptCloseAlgorithmProvider", g_cng.closeAlgorithmProvider) &&
            Resolve(bcrypt, "BCryptCreateHash", g_cng.createHash) &&
            Resolve(bcrypt, "BCryptHashData", g_cng.hashData) &&
