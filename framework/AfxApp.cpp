@@ -96,14 +96,20 @@ void AfxReportFileError(const FileError& error, HWND owner) {
         AfxMessageBox(result.c_str(), MB_OK | MB_ICONERROR);
 }
 
-bool AfxInitCommonControls() {
-    // comctl32 is not a known DLL: load it from the system folder by full path.
+HMODULE AfxLoadSystemLibrary(const char* name) {
+    // The system folder, a separator and a name of at most 30 characters.
     char path[MAX_PATH + 32] = {};
     UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
-    lstrcatA(path, "\\comctl32.dll");
-    HMODULE comctl = ::LoadLibraryA(path);
+    if (length == 0 || length >= MAX_PATH || lstrlenA(name) > 30)
+        return nullptr;
+    lstrcatA(path, "\\");
+    lstrcatA(path, name);
+    return ::LoadLibraryA(path);
+}
+
+bool AfxInitCommonControls() {
+    // comctl32 is not a known DLL: load it from the system folder by full path.
+    HMODULE comctl = AfxLoadSystemLibrary("comctl32.dll");
     if (!comctl)
         return false;
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);

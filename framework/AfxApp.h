@@ -32,6 +32,10 @@ HINSTANCE AfxFindResourceHandle(LPCSTR name, LPCSTR type);
 int AfxMessageBox(const char* text, UINT type = MB_OK);
 // Shows a file error to the user: which file and what went wrong.
 void AfxReportFileError(const struct FileError& error, HWND owner = nullptr);
+// Loads the DLL `name` from the system folder by its full path, never from the program's folder
+// or the search path; nullptr when it cannot. DLLs that are not among the system's known DLLs
+// are loaded this way, so that one planted beside a downloaded Setup.exe is never used.
+HMODULE AfxLoadSystemLibrary(const char* name);
 // Whether the animation control class could be registered from the system's comctl32.
 bool AfxInitCommonControls();
 int AfxWinMain(HINSTANCE instance);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
+
 template <typename Traits> class UniqueHandle {
 public:
     using Type = typename Traits::Type;
@@ -69,6 +71,22 @@ struct ModuleTraits {
     static void Close(Type h) { ::FreeLibrary(h); }
 };
 
+// CNG's algorithm providers and hash objects, closed through bcrypt.dll as the program loaded it
+// (framework/AfxCng.h).
+struct CngAlgorithmTraits {
+    using Type = BCRYPT_ALG_HANDLE;
+    static Type Empty() { return nullptr; }
+    static void Close(Type h);
+};
+
+struct CngHashTraits {
+    using Type = BCRYPT_HASH_HANDLE;
+    static Type Empty() { return nullptr; }
+    static void Close(Type h);
+};
+
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
+using CngAlgorithm = UniqueHandle<CngAlgorithmTraits>;
+using CngHash = UniqueHandle<CngHashTraits>;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds Setup.exe, stages a simulated installed Quillo 4.501 in
-# a throwaway Wine prefix, puts Setup.exe and the nine payload files in a
-# setup folder and runs the upgrade there with one argument.
+# The main job: builds Setup.exe as a release is built, fixed to the simulated
+# product's nine payload files, stages a simulated installed Quillo 4.501 in a
+# throwaway Wine prefix, puts Setup.exe and the nine payload files in a setup
+# folder and runs the upgrade there with one argument.
 #   On your display you click through it yourself. Without a display it runs
 #   under Xvfb: the licence is accepted with Enter as a person would, the
 #   result is answered, and screenshots are saved.
@@ -14,8 +15,13 @@ repo=$PWD
 tools/install-deps.sh
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
+# Setup.exe as it would be shipped: built in a folder of its own with its payload fixed, the
+# simulated product's payload that the build above wrote into build/mingw/simulated_payload.
+cmake --preset demo >/dev/null
+cmake --build --preset demo
 
 bin=$repo/build/mingw
+setup_built=$repo/build/demo/Setup.exe
 work=$(mktemp -d /tmp/quillo-demo.XXXXXX)
 shots=$work/screenshots
 mkdir -p "$shots"
@@ -70,8 +76,13 @@ fi
 
 root='C:\QuilloDemo'
 echo "Staging Quillo 4.501 in $root ..."
-wine "$bin/stage_product.exe" "$root" "$(winepath -w "$bin/Setup.exe")" | tr -d '\r'
+wine "$bin/stage_product.exe" "$root" "$(winepath -w "$setup_built")" | tr -d '\r'
 setup_exe="$root\\setup\\Setup.exe"
+echo "The payload this Setup.exe ships, fixed in it when it was built (SHA-256, file):"
+sed 's/^/  /' "$repo/build/demo/payload/Setup.sha256"
+echo "The payload files staged beside it, checked against that list:"
+(cd "$WINEPREFIX/drive_c/QuilloDemo/setup" && sha256sum -c "$repo/build/demo/payload/Setup.sha256") |
+    sed 's/^/  /'
 
 echo "Starting the product's three programs ..."
 wine "$bin/QuilloProduct.exe" "$root\\product.log" --linger 1500 --ready-file "$root\\product.ready" &

@@ -42,6 +42,10 @@ std::string BuiltSetupExe() {
     return product::SiblingProgram("Setup.exe");
 }
 
+std::string BuiltFixedPayloadSetupExe() {
+    return product::SiblingProgram("SetupFixedPayload.exe");
+}
+
 ::testing::AssertionResult CopyBuiltSetupExe(const std::string& destination) {
     std::string source = BuiltSetupExe();
     if (!::CopyFileW(uidriver::Widen(source).c_str(), uidriver::Widen(destination).c_str(), FALSE))

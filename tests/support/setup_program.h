@@ -43,6 +43,9 @@ std::string LanguageName(LANGID language);
 
 // The built Setup.exe beside the test program.
 std::string BuiltSetupExe();
+// The built SetupFixedPayload.exe beside the test program: Setup fixed to the simulated
+// product's payload, to be staged under the name Setup.exe.
+std::string BuiltFixedPayloadSetupExe();
 // Copies the built Setup.exe to `destination` (whose folder must exist).
 ::testing::AssertionResult CopyBuiltSetupExe(const std::string& destination);
 

@@ -162,7 +162,10 @@ void UpgradeRunTest::TearDown() {
 product::ProductOptions UpgradeRunTest::DefaultOptions() const {
     product::ProductOptions options;
     options.root = m_root;
-    options.setupExeSource = BuiltSetupExe();
+    // The built Setup.exe, or the copy of it that UPGRADE_RUN_SETUP_EXE names beside the test
+    // program (a signed one).
+    const char* setupExe = std::getenv("UPGRADE_RUN_SETUP_EXE");
+    options.setupExeSource = setupExe ? product::SiblingProgram(setupExe) : BuiltSetupExe();
     return options;
 }
 

@@ -101,7 +101,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Options staging a product below the test root with a copy of the built Setup.exe.
+    // Options staging a product below the test root with a copy of the built Setup.exe (or of
+    // the file beside the test program that UPGRADE_RUN_SETUP_EXE names).
     product::ProductOptions DefaultOptions() const;
     // Stages the product (registry values, install tree, list file, setup folder) and
     // records the install tree and the list file as they are before Setup runs.

@@ -1,5 +1,6 @@
 // Staging of the simulated product: registry values, file times per destination state,
 // contents and the application-list file, all below C:\QuilloTests\staging.
+#include "ProcessHelpers.h"
 #include "Staging.h"
 
 #include <gtest/gtest.h>
@@ -154,6 +155,17 @@ TEST_F(StagingTest, WritesDistinctContentsTheListAndTheSetupFolder) {
     staged = product::StageProduct(options);
     EXPECT_FALSE(product::FileExists(staged.listFile));
     EXPECT_TRUE(product::FolderExists(staged.installBase));
+}
+
+// The build writes the simulated payload that SetupFixedPayload.exe is fixed to into
+// simulated_payload beside this program: the same bytes that staging puts in the setup folder.
+TEST(SimulatedPayloadTest, TheBuildWritesWhatStagingWrites) {
+    std::string folder = product::SiblingProgram("simulated_payload");
+    for (int row = 0; row < 9; ++row) {
+        std::string path = folder + product::kSourceNames[row];
+        ASSERT_TRUE(product::FileExists(path)) << path;
+        EXPECT_EQ(product::ReadFileBytes(path), product::PayloadContent(row)) << path;
+    }
 }
 
 } // namespace

@@ -1,0 +1,19 @@
+// SHA-256 by the platform's own implementation (CNG). Every step says whether it succeeded; a
+// step that fails ends the digest, so that nothing after it can pass for a digest of the data.
+#pragma once
+
+#include "framework/Handles.h"
+
+class Sha256 {
+public:
+    // Begins a new digest, dropping any unfinished one.
+    bool Start();
+    // Adds `size` bytes at `data` to the digest begun by Start.
+    bool Add(const void* data, unsigned long size);
+    // Writes the digest of all the bytes added since Start; a new digest needs Start again.
+    bool Finish(unsigned char digest[32]);
+
+private:
+    CngAlgorithm m_algorithm; // opened once, for all the digests of this object
+    CngHash m_hash;           // the digest under way; empty when none is
+};
