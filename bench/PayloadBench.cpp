@@ -120,7 +120,8 @@ void RunPayloadBench() {
                  ok = transaction.Begin(entries, &error);
                  t1 = Now();
                  for (int row = 0; ok && row < kPayloadRowCount; ++row)
-                     ok = transaction.StageCopy(row, tree.paths.payloadFiles[row].c_str(), &error);
+                     ok = transaction.StageCopy(row, tree.paths.payloadFiles[row].c_str(), nullptr,
+                                                &error);
                  t2 = Now();
                  const CString listPath(tree.paths.listFile);
                  FileHandle held;

@@ -108,7 +108,14 @@ wineserver -w
 
 echo
 echo "What changed:"
-wine "$bin/inspect_product.exe" "$root" | tr -d '\r'
+changes=$(wine "$bin/inspect_product.exe" "$root" | tr -d '\r')
+echo "$changes"
+if [ "$(grep -c '^row .* replaced ' <<<"$changes")" = 9 ]; then
+    echo "Payload verified: Setup.exe installed each of the nine files only after checking, on"
+    echo "the very bytes it staged, that its size and SHA-256 are those fixed in it (above)."
+else
+    echo "The payload was not installed (declined, or refused as not the released files)."
+fi
 echo
 echo "Messages the product's programs received (quit requests):"
 grep -aE ' 0x0002 0x00005555| 0x0010 ' "$WINEPREFIX/drive_c/QuilloDemo/product.log" || echo "  none"

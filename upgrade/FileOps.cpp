@@ -1,5 +1,7 @@
 #include "upgrade/FileOps.h"
 
+#include "upgrade/Sha256.h"
+
 #include <cstring>
 #include <memory>
 #include <new>
@@ -270,7 +272,7 @@ bool NewFile::Finish(const FILETIME* lastWrite, const CString& like, FileError* 
 }
 
 bool CopyToNewFile(const CString& source, const CString& target, const CString& like,
-                   FileError* error) {
+                   const PayloadDigest* expected, FileError* error) {
     FileHandle in(::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size;
@@ -284,6 +286,10 @@ bool CopyToNewFile(const CString& source, const CString& target, const CString& 
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
     if (!buffer)
         return Fail(source, ERROR_NOT_ENOUGH_MEMORY, error);
+    Sha256 digest;
+    if (expected && (static_cast<unsigned long long>(size.QuadPart) != expected->size ||
+                     !digest.Start()))
+        return Fail(source, ERROR_FILE_CORRUPT, error);
     long long copied = 0;
     for (;;) {
         DWORD read = 0;
@@ -293,10 +299,17 @@ bool CopyToNewFile(const CString& source, const CString& target, const CString& 
             break;
         if (!out.Write(buffer.get(), read, error))
             return false;
+        if (expected && !digest.Add(buffer.get(), read))
+            return Fail(source, ERROR_FILE_CORRUPT, error);
         copied += read;
     }
     if (copied != size.QuadPart)
         return Fail(source, ERROR_HANDLE_EOF, error);
+    // The bytes written are the released file's, or the copy goes again.
+    unsigned char written[32];
+    if (expected && (!digest.Finish(written) ||
+                     std::memcmp(written, expected->sha256, sizeof written) != 0))
+        return Fail(source, ERROR_FILE_CORRUPT, error);
     return out.Finish(&lastWrite, like, error);
 }
 

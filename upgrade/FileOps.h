@@ -8,6 +8,7 @@
 #include "framework/AfxFile.h"
 #include "framework/Handles.h"
 #include "upgrade/PathRules.h"
+#include "upgrade/PayloadDigests.h"
 
 #include <string>
 
@@ -74,9 +75,11 @@ private:
 };
 
 // Copies `source` to the new file `target` as NewFile makes it, with the source's last-write
-// time. Fewer bytes than the source held is an error naming the source.
+// time. Fewer bytes than the source held is an error naming the source. With `expected`, the
+// bytes copied must be exactly that file: their size and SHA-256, taken from the very bytes
+// written, else the source is reported damaged (ERROR_FILE_CORRUPT).
 bool CopyToNewFile(const CString& source, const CString& target, const CString& like,
-                   FileError* error);
+                   const PayloadDigest* expected, FileError* error);
 
 // The 8-bit form of a full path in the system's code page that the 8-bit file functions take:
 // the path itself when the code page can spell it and it fits, else its short form when that

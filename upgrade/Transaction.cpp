@@ -163,10 +163,12 @@ void UpgradeTransaction::Hold(size_t index, FileHandle held) {
     m_held[index] = std::move(held);
 }
 
-bool UpgradeTransaction::StageCopy(size_t index, const CString& source, FileError* error) {
+bool UpgradeTransaction::StageCopy(size_t index, const CString& source,
+                                   const PayloadDigest* expected, FileError* error) {
     const JournalEntry& entry = m_journal.entries[index];
     CString installed = ItemFile(m_installBase, entry.item);
-    return CopyToNewFile(source, Staged(installed), entry.adds ? CString() : installed, error);
+    return CopyToNewFile(source, Staged(installed), entry.adds ? CString() : installed, expected,
+                         error);
 }
 
 bool UpgradeTransaction::StageBytes(size_t index, std::string_view bytes, FileError* error) {

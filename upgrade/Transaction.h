@@ -9,6 +9,7 @@
 #include "framework/AfxFile.h"
 #include "framework/Handles.h"
 #include "upgrade/Journal.h"
+#include "upgrade/PayloadDigests.h"
 
 #include <string_view>
 #include <vector>
@@ -27,8 +28,10 @@ public:
     // Keeps holding entry `index`'s installed file, opened by the caller with HoldFile, until it
     // is renamed away.
     void Hold(size_t index, FileHandle held);
-    // Makes the staged copy of entry `index` from the file `source`, or from `bytes`.
-    bool StageCopy(size_t index, const CString& source, FileError* error);
+    // Makes the staged copy of entry `index` from the file `source` (which must be exactly the
+    // file `expected` describes, when given), or from `bytes`.
+    bool StageCopy(size_t index, const CString& source, const PayloadDigest* expected,
+                   FileError* error);
     bool StageBytes(size_t index, std::string_view bytes, FileError* error);
     // Holds every installed file the upgrade replaces (waiting a while for programs that hold
     // them), writes the journal and puts every staged copy in its place. On failure everything is

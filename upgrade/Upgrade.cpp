@@ -2,6 +2,7 @@
 
 #include "upgrade/AppListRegistration.h"
 #include "upgrade/FileOps.h"
+#include "upgrade/PayloadDigests.h"
 #include "upgrade/PayloadRules.h"
 #include "upgrade/Transaction.h"
 
@@ -17,9 +18,15 @@ bool RowPathsFit(const CString& source, const CString& destination) {
            FitsFileFunctions(BackupPathOf(destination.Str()).c_str());
 }
 
+// The released payload file of row `item`, when this build fixes its payload.
+const PayloadDigest* Released(int item) {
+    return kPayloadFixed ? &kPayloadDigests[item] : nullptr;
+}
+
 // What becomes of one row; a failure names the file that stands in the way and why.
-RowOutcome DecideRow(const PayloadRow& row, const CString& source, const CString& destination,
+RowOutcome DecideRow(int item, const CString& source, const CString& destination,
                      FileError* error) {
+    const PayloadRow& row = kPayloadRows[item];
     FileProbe installed = ProbeFile(destination);
     FileProbe folder;
     if (installed.kind == Kind::Absent)
@@ -27,6 +34,10 @@ RowOutcome DecideRow(const PayloadRow& row, const CString& source, const CString
     FileProbe payload = ProbeFile(source);
     RowOutcome outcome = DecideRow(kPayloadRule, row.onlyWhenInstalled,
                                    RowPathsFit(source, destination), payload, installed, folder);
+    // A payload file of another size than the released one is refused before anything is made.
+    if (Released(item) && payload.kind == Kind::File && payload.size != Released(item)->size &&
+        (outcome == RowOutcome::Replaced || outcome == RowOutcome::Added))
+        outcome = RowOutcome::FailedSourceDamaged;
     switch (outcome) {
     case RowOutcome::FailedSourceMissing:
         *error = {source, payload.error ? payload.error : ERROR_FILE_NOT_FOUND};
@@ -69,8 +80,7 @@ UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& install
                               const char* entry, FileError* error) {
     std::vector<JournalEntry> entries;
     for (int item = 0; item < kPayloadRowCount; ++item) {
-        const PayloadRow& row = kPayloadRows[item];
-        RowOutcome outcome = DecideRow(row, setupFolder + row.source,
+        RowOutcome outcome = DecideRow(item, setupFolder + kPayloadRows[item].source,
                                        CString(ItemPath(installBase.Str(), item)), error);
         if (IsFailure(outcome))
             return UpgradeOutcome::Incomplete;
@@ -103,7 +113,8 @@ UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& install
             transaction.Hold(index, std::move(heldList));
             if (!transaction.StageBytes(index, newList.bytes, error))
                 return UpgradeOutcome::Incomplete;
-        } else if (!transaction.StageCopy(index, setupFolder + kPayloadRows[item].source, error)) {
+        } else if (!transaction.StageCopy(index, setupFolder + kPayloadRows[item].source,
+                                          Released(item), error)) {
             return UpgradeOutcome::Incomplete;
         }
     }

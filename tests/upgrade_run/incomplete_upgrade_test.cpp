@@ -24,7 +24,22 @@ struct IncompleteCase {
     // The file that a file error names before 124, and the system's reason; none without it.
     std::function<std::string(const StagedProduct&)> blames = {};
     DWORD reason = 0;
+    // Setup built with the simulated product's payload fixed, and what changes while its licence
+    // is shown.
+    bool released = false;
+    std::function<void(const StagedProduct&)> whileLicenceShown = {};
 };
+
+// Payload file `row` with one byte changed, its size and time kept.
+void ChangeOneByte(const StagedProduct& p, int row) {
+    const std::string& path = p.payloadFiles[row];
+    long long ticks = product::FileTicks(path);
+    std::string bytes = product::ReadFileBytes(path);
+    ASSERT_FALSE(bytes.empty());
+    bytes[bytes.size() / 2] ^= 0x20;
+    ASSERT_TRUE(product::WriteFileBytes(path, bytes));
+    ASSERT_TRUE(product::SetFileTicks(path, ticks));
+}
 
 std::function<std::string(const StagedProduct&)> PayloadFile(int row) {
     return [row](const StagedProduct& p) { return p.payloadFiles[row]; };
@@ -57,6 +72,13 @@ const IncompleteCase kIncompleteCases[] = {
          ASSERT_TRUE(product::WriteFileBytes(p.payloadFiles[6], ""));
      },
      0, false, PayloadFile(6), ERROR_FILE_CORRUPT},
+    // A release takes only the payload files it was built with.
+    {"ReleasedPayloadOneByteChanged", kUpgradeIncompleteString,
+     [](const product::ProductOptions&, const StagedProduct& p) { ChangeOneByte(p, 3); },
+     0, false, PayloadFile(3), ERROR_FILE_CORRUPT, true},
+    {"ReleasedPayloadSwappedWhileTheLicenceIsShown", kUpgradeIncompleteString, {}, 0, false,
+     PayloadFile(4), ERROR_FILE_CORRUPT, true,
+     [](const StagedProduct& p) { ChangeOneByte(p, 4); }},
     {"BasePathMissing", kUpgradeIncompleteString,
      [](const product::ProductOptions& o, const StagedProduct&) {
          product::ProductOptions without = o;
@@ -92,17 +114,23 @@ class IncompleteUpgradeTest : public UpgradeRunTest,
 TEST_P(IncompleteUpgradeTest, ChangesNothingSaysSoAndStaysToBeRunAgain) {
     const IncompleteCase& c = GetParam();
     product::ProductOptions options = DefaultOptions();
+    if (c.released)
+        options.setupExeSource = BuiltFixedPayloadSetupExe();
     Stage(options);
     if (c.arrange)
         ASSERT_NO_FATAL_FAILURE(c.arrange(options, m_product));
     const TreeSnapshot installBefore = SnapshotTree(m_product.installBase);
-    const TreeSnapshot setupBefore = SnapshotTree(m_product.setupFolder);
+    TreeSnapshot setupBefore = SnapshotTree(m_product.setupFolder);
     if (c.heldRow)
         HoldOpen(c.heldRow == 10 ? m_product.listFile : m_product.destinationFiles[c.heldRow - 1]);
     ASSERT_FALSE(HasFailure());
     StartProduct();
     HWND licence = OpenLicenceDialog();
     ASSERT_NE(licence, nullptr);
+    if (c.whileLicenceShown) {
+        ASSERT_NO_FATAL_FAILURE(c.whileLicenceShown(m_product));
+        setupBefore = SnapshotTree(m_product.setupFolder);
+    }
     Accept(licence);
 
     // What stands in the way is named first.

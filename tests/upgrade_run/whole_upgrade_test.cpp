@@ -26,6 +26,7 @@ struct WholeUpgradeCase {
     std::string productInfo;
     std::string listBefore; // the whole list file as staged
     std::string listAfter;  // the whole list file as Setup must leave it
+    bool released = false;  // Setup built with the simulated product's payload fixed
 };
 
 void PrintTo(const WholeUpgradeCase& c, std::ostream* os) {
@@ -56,6 +57,15 @@ const WholeUpgradeCase kWholeUpgradeCases[] = {
      "Quillo Lexicon",
      ListPrefix() + ListHeader("9") + kNineBody,
      ListPrefix() + ListHeader("10") + kNineBody + AppendedEntry("10", "Quillo Lexicon")},
+    // A release, fixed to the payload it was built with, takes exactly those files.
+    {"ReleasedPayload",
+     {DestState::Older, DestState::Older, DestState::Older, DestState::Older, DestState::Older,
+      DestState::Older, DestState::Older, DestState::Older, DestState::Older},
+     {After::Payload, After::Payload, After::Payload, After::Payload, After::Payload,
+      After::Payload, After::Payload, After::Payload, After::Payload},
+     "Quillo Pro 4.5",
+     ListPrefix() + ListHeader("2") + kDefaultBody,
+     ListPrefix() + ListHeader("3") + kDefaultBody + AppendedEntry("3", "Quillo Pro 4.5"), true},
 };
 
 std::string ParentOf(const std::string& path) {
@@ -88,6 +98,8 @@ TEST_P(WholeUpgradeTest, AsksTheProductToQuitThenReplacesRegistersAndEnds) {
     std::copy(std::begin(c.dest), std::end(c.dest), options.dest);
     options.productInfo = c.productInfo;
     options.listBytes = c.listBefore;
+    if (c.released)
+        options.setupExeSource = BuiltFixedPayloadSetupExe();
     Stage(options);
     ASSERT_EQ(ListBefore(), c.listBefore);
     // The product takes a while to end after the quit requests, so the install tree can be
