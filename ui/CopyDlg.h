@@ -21,6 +21,10 @@ public:
     static constexpr UINT kOpenClipDelayMs = 100;
 
 protected:
+    // Enter, Escape, Alt+F4 or a close request never end the window behind the work's back:
+    // only the work ends it, when it is done.
+    void OnOK() override {}
+    void OnCancel() override {}
     void DoDataExchange(CDataExchange* pDX) override;
     int OnCreate(LPCREATESTRUCT createStruct) override;
     void OnTimer(UINT_PTR idEvent) override;

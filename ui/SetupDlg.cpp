@@ -35,7 +35,20 @@ BOOL CSetupDlg::OnInitDialog() {
     return TRUE;
 }
 
+void CSetupDlg::DiscardTypedInput() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+           ::PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
+           ::PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+    }
+}
+
 void CSetupDlg::OnCancel() {
+    // Once the upgrade has started there is no leaving it: a close request (End task, say) asks
+    // nothing, since the answer could not be kept.
+    if (m_started)
+        return;
+    DiscardTypedInput();
     CString question;
     question.LoadString(IDS_CONFIRM_EXIT);
     if (MessageBox(question, kExitCaption, MB_YESNO) == IDYES)

@@ -43,6 +43,9 @@ protected:
     HCURSOR OnQueryDragIcon() override;
 
 private:
+    // Discards the keys and clicks that wait in the queue, typed while Setup was busy, so that
+    // only what the user does while a question is up answers it.
+    static void DiscardTypedInput();
     // The installed product's state before anything is asked of it.
     SetupResult CheckInstalledProduct();
     void CloseRunningPrograms();

@@ -69,6 +69,8 @@ void CSetupDlg::OnOK() {
         KillTimer(kWorkTimer);
     }
 
+    // Only a key pressed while the outcome is shown answers it.
+    DiscardTypedInput();
     CString text;
     text.LoadString(MessageOf(m_result));
     MessageBox(text, nullptr, MB_OK);
@@ -123,8 +125,8 @@ void CSetupDlg::WaitForProgramsToEnd() {
         if (result < WAIT_OBJECT_0 + count) {
             m_askedProcesses.erase(m_askedProcesses.begin() + (result - WAIT_OBJECT_0));
         } else if (result == WAIT_OBJECT_0 + count) {
-            // Keep the windows painted and the clip playing; keys are not routed to the
-            // dialogs, so nothing can end them meanwhile.
+            // Keep the windows painted and the clip playing. Neither dialog ends on a key or a
+            // close request while the run works.
             MSG msg;
             while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 ::TranslateMessage(&msg);

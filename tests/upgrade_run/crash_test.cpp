@@ -12,13 +12,6 @@
 namespace upgraderun {
 namespace {
 
-// Large payload files widen the moments between the steps of the run.
-constexpr size_t kPayloadSize = 8 << 20;
-
-std::string LargePayload(int row) {
-    return std::string(kPayloadSize, static_cast<char>('a' + row)) + product::PayloadContent(row);
-}
-
 struct KillCase {
     const char* name;
     // Whether the run has reached the moment to kill it, from what the test sees.
@@ -67,7 +60,7 @@ const KillCase kKillCases[] = {
          WIN32_FILE_ATTRIBUTE_DATA data;
          return ::GetFileAttributesExA(p.destinationFiles[0].c_str(), GetFileExInfoStandard,
                                        &data) &&
-                data.nFileSizeLow > kPayloadSize;
+                data.nFileSizeLow > kLargePayloadSize;
      }},
     {"Committed",
      [](const product::StagedProduct& p) { return JournalIn(p, JournalState::Committed); }},
@@ -128,11 +121,7 @@ protected:
 
 TEST_P(CrashTest, EveryFileStaysWholeAndTheNextStartCompletesTheUpgrade) {
     Stage(DefaultOptions());
-    for (int row = 0; row < 9; ++row) {
-        ASSERT_TRUE(product::WriteFileBytes(m_product.payloadFiles[row], LargePayload(row)));
-        ASSERT_TRUE(product::SetFileTicks(m_product.payloadFiles[row],
-                                          product::PayloadTicks(row, product::DestState::Older)));
-    }
+    ASSERT_NO_FATAL_FAILURE(UseLargePayload());
     const std::string registered = ListPrefix() + ListHeader("3") +
                                    ListBefore().substr(16 + ListHeader("2").size()) +
                                    AppendedEntry("3", DefaultOptions().productInfo);
@@ -185,17 +174,13 @@ namespace {
 // upgrade made it from what it read.
 TEST_F(UpgradeRunTest, TheListCannotBeChangedWhileTheUpgradeRuns) {
     Stage(DefaultOptions());
-    for (int row = 0; row < 9; ++row) {
-        ASSERT_TRUE(product::WriteFileBytes(m_product.payloadFiles[row], LargePayload(row)));
-        ASSERT_TRUE(product::SetFileTicks(m_product.payloadFiles[row],
-                                          product::PayloadTicks(row, product::DestState::Older)));
-    }
+    ASSERT_NO_FATAL_FAILURE(UseLargePayload());
     HWND licence = OpenLicenceDialog();
     ASSERT_NE(licence, nullptr);
     Accept(licence);
 
-    ASSERT_TRUE(uidriver::WaitUntil(
-        [&] { return Exists(m_product.destinationFiles[0] + "~new"); }, 60000, 1))
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Exists(m_product.destinationFiles[0] + "~new"); },
+                                    60000, 1))
         << "the staged copies were never made";
     HANDLE list = ::CreateFileA(m_product.listFile.c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -269,3 +269,128 @@ INSTANTIATE_TEST_SUITE_P(Messages, ForeignMessageTest, ::testing::ValuesIn(kFore
 
 } // namespace
 } // namespace upgraderun
+
+namespace upgraderun {
+namespace {
+
+// What a person does once "Yes" has started the upgrade: while Setup waits for the product's
+// programs to end, or while it works (large payload files make it take a few seconds). Whatever
+// they do, the upgrade is never carried out after they were told it would not be: either it
+// runs to its end and says so (121), or it changes nothing and does not say 121. Where a dialog
+// lets them, they go on to leave: "No", then "Yes" to "Exit Setup". A key pressed while Setup
+// is busy never answers the result message: it is still up two seconds later.
+enum class Phase { Waiting, Working };
+enum class Input { AltF4OnTheCopyWindow, CloseRequestToTheLicence, Escape, Enter };
+
+struct UserInputCase {
+    const char* name;
+    Phase phase;
+    Input input;
+};
+
+void PrintTo(const UserInputCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const UserInputCase kUserInputCases[] = {
+    {"AltF4OnTheCopyWindowWhileWaiting", Phase::Waiting, Input::AltF4OnTheCopyWindow},
+    {"AltF4OnTheCopyWindowWhileWorking", Phase::Working, Input::AltF4OnTheCopyWindow},
+    {"CloseRequestToTheLicenceWhileWaiting", Phase::Waiting, Input::CloseRequestToTheLicence},
+    {"CloseRequestToTheLicenceWhileWorking", Phase::Working, Input::CloseRequestToTheLicence},
+    {"EscapeWhileWorking", Phase::Working, Input::Escape},
+    {"EnterWhileWorking", Phase::Working, Input::Enter},
+};
+
+class UserInputTest : public UpgradeRunTest, public ::testing::WithParamInterface<UserInputCase> {};
+
+TEST_P(UserInputTest, TheUpgradeRunsToItsEndOrChangesNothingAndEveryOutcomeIsSeen) {
+    const UserInputCase& c = GetParam();
+    Stage(DefaultOptions());
+    if (c.phase == Phase::Working)
+        ASSERT_NO_FATAL_FAILURE(UseLargePayload());
+    // The product lingers after the quit requests, so that Setup waits for it.
+    StartProduct(c.phase == Phase::Waiting ? std::vector<std::string>{"--linger", "4000"}
+                                           : std::vector<std::string>{});
+    HWND licence = OpenLicenceDialog();
+    ASSERT_NE(licence, nullptr);
+    Accept(licence);
+    HWND copy = WaitForCopyDialog();
+    ASSERT_NE(copy, nullptr) << "no progress dialog appeared";
+    if (c.phase == Phase::Waiting) {
+        ASSERT_TRUE(m_productProgram.IsRunning()) << "the product ended before Setup waited";
+        ASSERT_FALSE(product::FileExists(m_product.destinationFiles[0] + "~new"));
+    } else {
+        ASSERT_TRUE(uidriver::WaitUntil(
+            [&] { return product::FileExists(m_product.destinationFiles[0] + "~new"); }, 60000, 1))
+            << "the work never started";
+    }
+    switch (c.input) {
+    case Input::AltF4OnTheCopyWindow:
+        ASSERT_TRUE(uidriver::PostAltF4(copy));
+        break;
+    case Input::CloseRequestToTheLicence:
+        ASSERT_TRUE(::PostMessageW(licence, WM_CLOSE, 0, 0));
+        break;
+    case Input::Escape:
+        ASSERT_TRUE(uidriver::TypeKey(copy, VK_ESCAPE));
+        break;
+    case Input::Enter:
+        ASSERT_TRUE(uidriver::TypeKey(copy, VK_RETURN));
+        break;
+    }
+
+    // Go on as the person would until Setup ends: leave where a dialog lets them, answer the
+    // result.
+    bool quit = false, pressedNo = false;
+    std::wstring outcome;
+    uidriver::WindowQuery boxes = uidriver::WindowQuery::Dialog();
+    boxes.owner = licence;
+    boxes.predicate = [](HWND window) { return !uidriver::Control(window, kAnimationId); };
+    const bool ended = uidriver::WaitUntil(
+        [&] {
+            if (!m_setup.IsRunning())
+                return true;
+            HWND box = uidriver::FindTopLevelWindow(m_setup.Id(), boxes);
+            uidriver::MessageBoxInfo info =
+                box ? uidriver::ReadMessageBox(box) : uidriver::MessageBoxInfo();
+            if (box && info.caption == L"Exit Setup") {
+                quit = uidriver::AnswerMessageBox(box, IDYES) || quit;
+                uidriver::WaitForWindowGone(box);
+            } else if (box && !info.text.empty()) {
+                outcome = info.text;
+                if (c.input == Input::Escape || c.input == Input::Enter) {
+                    ::Sleep(2000);
+                    EXPECT_TRUE(::IsWindowVisible(box))
+                        << "the key pressed while Setup worked answered the result";
+                }
+                uidriver::AnswerMessageBox(box, IDOK);
+                uidriver::WaitForWindowGone(box);
+            } else if (!pressedNo && !box && ::IsWindowEnabled(licence) && !::IsWindow(copy)) {
+                pressedNo = uidriver::ClickDialogButton(licence, IDCANCEL);
+            }
+            return false;
+        },
+        120000);
+    ASSERT_TRUE(ended) << "Setup did not end; it shows:\n"
+                       << uidriver::DescribeTopLevelWindows(m_setup.Id());
+
+    m_productProgram.Kill();
+    if (quit) {
+        EXPECT_NE(outcome, ExpectedString(kUpgradeDoneString)) << "the user quit and it upgraded";
+        EXPECT_TRUE(InstallTreeUnchanged()) << "the user quit and it upgraded";
+    } else {
+        EXPECT_EQ(uidriver::Narrow(outcome), uidriver::Narrow(ExpectedString(kUpgradeDoneString)));
+        for (int row = 0; row < 9; ++row)
+            EXPECT_EQ(product::ReadFileBytes(m_product.destinationFiles[row]),
+                      c.phase == Phase::Working ? LargePayload(row) : product::PayloadContent(row))
+                << "row " << row + 1 << " was not replaced";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, UserInputTest, ::testing::ValuesIn(kUserInputCases),
+                         [](const ::testing::TestParamInfo<UserInputCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
+} // namespace upgraderun

@@ -177,6 +177,19 @@ void UpgradeRunTest::Stage(const product::ProductOptions& options) {
     m_listBefore = product::ReadFileBytes(m_product.listFile);
 }
 
+std::string LargePayload(int row) {
+    return std::string(kLargePayloadSize, static_cast<char>('a' + row)) +
+           product::PayloadContent(row);
+}
+
+void UpgradeRunTest::UseLargePayload() {
+    for (int row = 0; row < 9; ++row) {
+        ASSERT_TRUE(product::WriteFileBytes(m_product.payloadFiles[row], LargePayload(row)));
+        ASSERT_TRUE(product::SetFileTicks(m_product.payloadFiles[row],
+                                          product::PayloadTicks(row, product::DestState::Older)));
+    }
+}
+
 void UpgradeRunTest::StartProduct(std::vector<std::string> extraArguments) {
     std::vector<std::string> arguments = {m_productLog};
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());

@@ -77,6 +77,11 @@ private:
 // ---------------------------------------------------------------------------------------------
 // The fixture
 
+// Large payload files, which make the work take a few seconds: row `row`'s is this many bytes of
+// one letter followed by its usual content.
+constexpr size_t kLargePayloadSize = 8 << 20;
+std::string LargePayload(int row);
+
 // What the result message box shows.
 struct ResultBox {
     HWND window = nullptr;
@@ -108,6 +113,9 @@ protected:
     // records the install tree and the list file as they are before Setup runs.
     void Stage(const product::ProductOptions& options);
 
+    // Replaces the staged payload files by large ones (LargePayload), newer than the installed
+    // files.
+    void UseLargePayload();
     // Starts the product's windows (QuilloProduct.exe) logging to the test's product log.
     void StartProduct(std::vector<std::string> extraArguments = {});
     // Holds `path` open without sharing (HoldFile.exe) until the test ends.

@@ -65,7 +65,8 @@ const WholeUpgradeCase kWholeUpgradeCases[] = {
       After::Payload, After::Payload, After::Payload, After::Payload},
      "Quillo Pro 4.5",
      ListPrefix() + ListHeader("2") + kDefaultBody,
-     ListPrefix() + ListHeader("3") + kDefaultBody + AppendedEntry("3", "Quillo Pro 4.5"), true},
+     ListPrefix() + ListHeader("3") + kDefaultBody + AppendedEntry("3", "Quillo Pro 4.5"),
+     true},
 };
 
 std::string ParentOf(const std::string& path) {

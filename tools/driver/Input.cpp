@@ -42,6 +42,29 @@ bool PostKey(HWND target, UINT vk) {
            ::PostMessageW(target, WM_KEYUP, vk, KeyParameter(vk, true));
 }
 
+bool TypeKey(HWND window, UINT vk) {
+    if (!::IsWindow(window))
+        return false;
+    ::SetForegroundWindow(window);
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = static_cast<WORD>(vk);
+        key.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return ::SendInput(2, keys, sizeof(INPUT)) == 2;
+}
+
+bool PostAltF4(HWND target) {
+    if (!::IsWindow(target))
+        return false;
+    // The context bit (29) says Alt is held, which makes F4 a close command.
+    const LPARAM alt = 1L << 29;
+    return ::PostMessageW(target, WM_SYSKEYDOWN, VK_F4, KeyParameter(VK_F4, false) | alt) &&
+           ::PostMessageW(target, WM_SYSKEYUP, VK_F4, KeyParameter(VK_F4, true) | alt);
+}
+
 bool PressKey(HWND anyWindowOfThread, UINT vk) {
     HWND target = FocusedWindow(anyWindowOfThread);
     if (!target)

@@ -222,6 +222,11 @@ bool PostCommand(HWND dialog, int id);
 // receiving thread's message loop (a dialog's modal loop routes Tab, Enter and Escape through
 // the dialog manager, as for typed keys).
 bool PostKey(HWND target, UINT vk);
+// Types the key `vk` on the keyboard, as a person does, with `window` brought to the front: the
+// system delivers it to whatever window has the focus when the program next reads its input.
+bool TypeKey(HWND window, UINT vk);
+// Posts Alt+F4 to `target`, the close command a person types.
+bool PostAltF4(HWND target);
 // Posts a key to the control that has the focus in the GUI thread of `anyWindowOfThread`
 // (else to its active window, else to `anyWindowOfThread` itself).
 bool PressKey(HWND anyWindowOfThread, UINT vk);
