@@ -8,11 +8,12 @@ tools/install-deps.sh
 cmake --preset mingw
 cmake --build --preset mingw
 
-prefix="$PWD/build/mingw/wineprefix"
-stop_wine() { tools/stop-wine.sh "$prefix"; }
-# A run starts from a prefix of its own, never from what an earlier run left.
+# The shared prefix, and the one the text-fit runs set to other DPIs.
+prefixes=("$PWD/build/mingw/wineprefix" "$PWD/build/mingw/wineprefix-dpi")
+stop_wine() { for p in "${prefixes[@]}"; do tools/stop-wine.sh "$p"; done; }
+# A run starts from prefixes of its own, never from what an earlier run left.
 stop_wine
-rm -rf "$prefix"
+rm -rf "${prefixes[@]}"
 trap stop_wine EXIT
 
 # The pure decisions under the fuzzers for a short, bounded time.
