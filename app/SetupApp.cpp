@@ -2,6 +2,7 @@
 
 #include "app/ModulePath.h"
 #include "app/OneSetupAtATime.h"
+#include "app/RunMode.h"
 #include "res/resource.h"
 #include "ui/SetupDlg.h"
 #include "framework/AfxFile.h"
@@ -17,6 +18,19 @@ void ShowMessage(UINT id) {
     CString text;
     text.LoadString(id);
     AfxMessageBox(text, MB_OK);
+}
+
+int ExitCodeOf(SetupResult result) {
+    switch (result) {
+    case SetupResult::Upgraded:
+        return kExitSuccess;
+    case SetupResult::Declined:
+        return kExitDeclined;
+    case SetupResult::WrongProduct:
+        return kExitNotThisProduct;
+    default:
+        return kExitFailed;
+    }
 }
 
 // Whether the setup folder is the install base or lies below it: Setup was unpacked into the
@@ -40,10 +54,17 @@ BOOL CSetupApp::InitInstance() {
     AfxEnableControlContainer();
     Enable3dControls();
 
-    if (__argc != 2)
+    switch (RunModeOf(__argc, __argv)) {
+    case RunMode::Cleanup:
         RunCleanupMode();
-    else
+        break;
+    case RunMode::Unattended:
+        RunUnattended();
+        break;
+    default:
         RunInstallerMode();
+        break;
+    }
     return FALSE;
 }
 
@@ -51,6 +72,7 @@ void CSetupApp::RunInstallerMode() {
     OneSetupAtATime lock;
     if (!lock.IsTheOne()) {
         // The running Setup speaks for itself; one that cannot be shown is said to run.
+        m_exitCode = kExitAnotherSetup;
         if (!OneSetupAtATime::ShowTheRunningSetup())
             ShowMessage(IDS_SETUP_RUNNING);
         return;
@@ -84,6 +106,7 @@ void CSetupApp::RunInstallerMode() {
             upgradedBase = dlg.InstallBase();
     }
     }
+    m_exitCode = ExitCodeOf(result);
     if (result == SetupResult::Upgraded)
         UpgradeTransaction::Finish(upgradedBase);
 

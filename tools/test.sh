@@ -8,8 +8,9 @@ tools/install-deps.sh
 cmake --preset mingw
 cmake --build --preset mingw
 
-# The shared prefix, and the one the text-fit runs set to other DPIs.
-prefixes=("$PWD/build/mingw/wineprefix" "$PWD/build/mingw/wineprefix-dpi")
+# The shared prefix, the one the text-fit runs set to other DPIs, and the one without a display.
+prefixes=("$PWD/build/mingw/wineprefix" "$PWD/build/mingw/wineprefix-dpi"
+    "$PWD/build/mingw/wineprefix-nodisplay")
 stop_wine() { for p in "${prefixes[@]}"; do tools/stop-wine.sh "$p"; done; }
 # A run starts from prefixes of its own, never from what an earlier run left.
 stop_wine

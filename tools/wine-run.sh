@@ -2,14 +2,22 @@
 # Runs a Windows program under Wine in the build tree's own prefix (never
 # ~/.wine). Without a display it starts a private Xvfb for that prefix first,
 # since Wine takes its display when the prefix boots.
-#   wine-run.sh [--prefix DIR] program args...
-#   DIR         the prefix; defaults to $WINEPREFIX, else ./wineprefix
-#   LC_ALL      defaults to en_US.UTF-8
+#   wine-run.sh [--prefix DIR] [--no-display] program args...
+#   DIR          the prefix; defaults to $WINEPREFIX, else ./wineprefix
+#   --no-display runs with no X display at all, as a service or the SYSTEM
+#                account runs without a desktop (the prefix then never has one)
+#   LC_ALL       defaults to en_US.UTF-8
 set -euo pipefail
 
 if [ "${1:-}" = "--prefix" ]; then
     WINEPREFIX="$2"
     shift 2
+fi
+no_display=0
+if [ "${1:-}" = "--no-display" ]; then
+    no_display=1
+    unset DISPLAY
+    shift
 fi
 export WINEPREFIX="${WINEPREFIX:-$PWD/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -17,7 +25,7 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LC_ALL="${LC_ALL:-en_US.UTF-8}"
 mkdir -p "$WINEPREFIX"
 
-if [ -z "${DISPLAY:-}" ]; then
+if [ "$no_display" = 0 ] && [ -z "${DISPLAY:-}" ]; then
     display_file="$WINEPREFIX/.xvfb-display"
     exec 9>"$WINEPREFIX/.xvfb-lock"
     flock 9

@@ -4,10 +4,8 @@
 
 #include "CopyDlg.h"
 #include "framework/AfxWin.h"
-#include "framework/Handles.h"
 #include "upgrade/RegReader.h"
-
-#include <vector>
+#include "upgrade/RunningPrograms.h"
 
 // How the licence dialog ended.
 enum class SetupResult {
@@ -46,11 +44,8 @@ private:
     // Discards the keys and clicks that wait in the queue, typed while Setup was busy, so that
     // only what the user does while a question is up answers it.
     static void DiscardTypedInput();
-    // The installed product's state before anything is asked of it.
-    SetupResult CheckInstalledProduct();
+    // Asks the product's running programs to quit.
     void CloseRunningPrograms();
-    // Waits, keeping the windows painted, until the asked programs have ended.
-    void WaitForProgramsToEnd();
     void RunUpgrade();
 
     CEdit m_license;
@@ -60,7 +55,7 @@ private:
 
     CString m_setupFolder;
     CString m_installBase;
-    std::vector<KernelHandle> m_askedProcesses;
+    RunningPrograms m_programs;
     bool m_started = false;
     SetupResult m_result = SetupResult::Declined;
 };

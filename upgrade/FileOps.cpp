@@ -287,8 +287,8 @@ bool CopyToNewFile(const CString& source, const CString& target, const CString& 
     if (!buffer)
         return Fail(source, ERROR_NOT_ENOUGH_MEMORY, error);
     Sha256 digest;
-    if (expected && (static_cast<unsigned long long>(size.QuadPart) != expected->size ||
-                     !digest.Start()))
+    if (expected &&
+        (static_cast<unsigned long long>(size.QuadPart) != expected->size || !digest.Start()))
         return Fail(source, ERROR_FILE_CORRUPT, error);
     long long copied = 0;
     for (;;) {
@@ -307,8 +307,8 @@ bool CopyToNewFile(const CString& source, const CString& target, const CString& 
         return Fail(source, ERROR_HANDLE_EOF, error);
     // The bytes written are the released file's, or the copy goes again.
     unsigned char written[32];
-    if (expected && (!digest.Finish(written) ||
-                     std::memcmp(written, expected->sha256, sizeof written) != 0))
+    if (expected &&
+        (!digest.Finish(written) || std::memcmp(written, expected->sha256, sizeof written) != 0))
         return Fail(source, ERROR_FILE_CORRUPT, error);
     return out.Finish(&lastWrite, like, error);
 }

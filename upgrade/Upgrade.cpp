@@ -2,10 +2,12 @@
 
 #include "upgrade/AppListRegistration.h"
 #include "upgrade/FileOps.h"
+#include "upgrade/InstallInfo.h"
 #include "upgrade/PayloadDigests.h"
 #include "upgrade/PayloadRules.h"
 #include "upgrade/Transaction.h"
 
+#include <mbstring.h>
 #include <vector>
 
 namespace {
@@ -61,6 +63,22 @@ RowOutcome DecideRow(int item, const CString& source, const CString& destination
 }
 } // namespace
 
+ProductCheck CheckInstalledProduct(CRegReader& reg, InstalledProduct* found) {
+    reg.ReadString(kVersionKey, kCurrentVersionValue, &found->version, HKEY_LOCAL_MACHINE);
+    if (_mbscmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(found->version)),
+                reinterpret_cast<const unsigned char*>(kRequiredVersion)) != 0)
+        return ProductCheck::WrongProduct;
+    reg.ReadString(kVersionKey, kBasePathValue, &found->installBase, HKEY_LOCAL_MACHINE);
+    switch (CheckInstallBase(found->installBase)) {
+    case InstallBaseCheck::Usable:
+        return ProductCheck::Matches;
+    case InstallBaseCheck::NotInstalled:
+        return ProductCheck::WrongProduct;
+    default:
+        return ProductCheck::Unusable;
+    }
+}
+
 InstallBaseCheck CheckInstallBase(const CString& installBase) {
     if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(installBase))
         return InstallBaseCheck::Unusable;
@@ -77,11 +95,15 @@ InstallBaseCheck CheckInstallBase(const CString& installBase) {
 }
 
 UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& installBase,
-                              const char* entry, FileError* error) {
+                              const char* entry, FileError* error, UpgradeReport* report) {
+    UpgradeReport unused;
+    if (!report)
+        report = &unused;
     std::vector<JournalEntry> entries;
     for (int item = 0; item < kPayloadRowCount; ++item) {
         RowOutcome outcome = DecideRow(item, setupFolder + kPayloadRows[item].source,
                                        CString(ItemPath(installBase.Str(), item)), error);
+        report->rows[report->rowsDecided++] = outcome;
         if (IsFailure(outcome))
             return UpgradeOutcome::Incomplete;
         if (outcome == RowOutcome::Replaced || outcome == RowOutcome::Added)
@@ -94,6 +116,7 @@ UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& install
     FileProbe list = ProbeFile(listPath);
     FileHandle heldList;
     AppListContent newList;
+    report->listFound = list.kind == Kind::File;
     if (list.kind == Kind::File) {
         if (!HoldFile(listPath, &heldList, error) ||
             !RegisterInAppList(heldList.Get(), listPath, entry, &newList, error))
@@ -118,5 +141,6 @@ UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& install
             return UpgradeOutcome::Incomplete;
         }
     }
-    return transaction.Commit(error) ? UpgradeOutcome::Upgraded : UpgradeOutcome::Incomplete;
+    report->committed = transaction.Commit(error);
+    return report->committed ? UpgradeOutcome::Upgraded : UpgradeOutcome::Incomplete;
 }

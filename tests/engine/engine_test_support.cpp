@@ -40,6 +40,7 @@ FileHolder::FileHolder(const std::string& path) {
     static int counter = 0;
     const std::string readyFile = testsupport::CurrentTestFolder("engine") + "-holder-" +
                                   std::to_string(++counter) + ".ready";
+    product::MakeFolders(product::ParentFolder(readyFile));
     ::testing::AssertionResult started = testsupport::StartHelperProgram(
         m_holder, "HoldFile.exe", {path, kHoldMilliseconds}, readyFile, kHolderStartLimitMs);
     m_holding = started;

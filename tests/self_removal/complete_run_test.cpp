@@ -424,6 +424,12 @@ TEST_P(CompleteRunTest, ShowsTheOutcomeAndRemovesSetupUnlessTheUpgradeFailed) {
     WaitForCleanup(!failed && layout.removesItself);
     if (HasFatalFailure())
         return;
+    // The exit code Windows Installer gives the outcome.
+    const DWORD exitCode = ending == Ending::Declined               ? 1602
+                           : layout.accepted == kUpgradeDoneString  ? 0
+                           : layout.accepted == kWrongVersionString ? 1642
+                                                                    : 1603;
+    EXPECT_EQ(m_installer.ExitCode().value_or(STILL_ACTIVE), exitCode);
     if (failed || !layout.removesItself) {
         EXPECT_TRUE(m_watch->Children().empty()) << "Setup started a clean-up copy:\n"
                                                  << Describe(m_watch->Children());

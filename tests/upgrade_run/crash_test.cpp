@@ -116,6 +116,7 @@ protected:
         ExpectResult(result, kUpgradeDoneString);
         ASSERT_TRUE(uidriver::AnswerMessageBox(result.window, IDOK));
         ASSERT_TRUE(m_setup.WaitForExit(60000)) << "Setup did not end";
+        EXPECT_EQ(m_setup.ExitCode().value_or(STILL_ACTIVE), 0u);
     }
 };
 

@@ -95,6 +95,7 @@ TEST_P(OneAtATimeTest, ASecondSetupShowsTheFirstAndEnds) {
     ASSERT_TRUE(second.Started());
     ASSERT_TRUE(second.WaitForExit()) << "the second Setup did not end; it shows:\n"
                                       << uidriver::DescribeTopLevelWindows(second.Id());
+    EXPECT_EQ(second.ExitCode().value_or(STILL_ACTIVE), 1618u);
     EXPECT_TRUE(SameTree(secondBefore, SnapshotTree(secondFolder))) << "the second Setup deleted";
     EXPECT_TRUE(uidriver::WaitUntil([&] { return ::GetForegroundWindow() == licence; }))
         << "the running Setup was not brought to the front";
@@ -136,6 +137,7 @@ TEST_F(UpgradeRunTest, ASetupThatCannotTellWhetherAnotherRunsSaysSoAndDoesNothin
     ExpectResult(result, kSetupRunningString);
     ASSERT_TRUE(uidriver::AnswerMessageBox(box, IDOK));
     ASSERT_TRUE(m_setup.WaitForExit());
+    EXPECT_EQ(m_setup.ExitCode().value_or(STILL_ACTIVE), 1618u);
     EXPECT_TRUE(SameTree(setupBefore, SnapshotTree(m_product.setupFolder)));
     EXPECT_TRUE(InstallTreeUnchanged());
 }

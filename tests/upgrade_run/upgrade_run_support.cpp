@@ -330,7 +330,19 @@ void UpgradeRunTest::ExpectAndAnswerFileError(const FileErrorBox& box, const std
     ASSERT_TRUE(uidriver::AnswerMessageBox(box.window, IDOK));
 }
 
+DWORD ExitCodeAfter(UINT id) {
+    switch (id) {
+    case kUpgradeDoneString:
+        return 0;
+    case kWrongVersionString:
+        return 1642;
+    default:
+        return 1603;
+    }
+}
+
 void UpgradeRunTest::ExpectResult(const ResultBox& result, UINT id) {
+    m_lastResult = id;
     ASSERT_NE(result.window, nullptr);
     EXPECT_EQ(result.info.caption, L"Setup");
     std::wstring expected = ExpectedString(id);
@@ -346,6 +358,7 @@ void UpgradeRunTest::AnswerAndExpectEnd(const ResultBox& result, HWND licence, b
     ASSERT_TRUE(uidriver::AnswerMessageBox(result.window, IDOK)) << "the result has no OK";
     EXPECT_TRUE(uidriver::WaitForWindowGone(licence)) << "the licence dialog stayed";
     ASSERT_TRUE(m_setup.WaitForExit()) << "Setup did not end after the result message";
+    EXPECT_EQ(m_setup.ExitCode().value_or(STILL_ACTIVE), ExitCodeAfter(m_lastResult));
     if (keepsSetup) {
         EXPECT_TRUE(product::FileExists(m_product.setupExe)) << "Setup.exe was removed";
         return;

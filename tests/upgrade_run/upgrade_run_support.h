@@ -146,8 +146,9 @@ protected:
     // language, only an OK button, no icon.
     void ExpectResult(const ResultBox& result, UINT id);
     // Answers the result message with OK and checks that the licence dialog closes and Setup
-    // ends; the payload files are then gone from the setup folder, or, when `keepsSetup` (after
-    // a failed upgrade, to be run again), Setup.exe is still there.
+    // ends with the exit code of the result last checked (ExpectResult); the payload files are
+    // then gone from the setup folder, or, when `keepsSetup` (after a failed upgrade, to be run
+    // again), Setup.exe is still there.
     void AnswerAndExpectEnd(const ResultBox& result, HWND licence, bool keepsSetup = false);
 
     // String `id` of the built Setup.exe in `language` (read as data, never run).
@@ -175,7 +176,12 @@ protected:
     // Further variables for Setup's environment.
     std::vector<uidriver::EnvironmentVariable> m_setupEnvironment;
     MessageHooks m_hooks;
+    UINT m_lastResult = 0; // the string of the result message last checked
 };
+
+// The exit code of the run that ends with result message `id`: 0 after 121, 1642 after 122,
+// 1603 after 124.
+DWORD ExitCodeAfter(UINT id);
 
 // Whether the message box shows an icon: a visible icon static that holds one.
 bool HasIcon(HWND box);

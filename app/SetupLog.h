@@ -1,0 +1,24 @@
+// The log of an unattended run, for the administrator who deployed it: QuilloSetup.log in the
+// temporary folder of the account that runs Setup, appended to by every unattended run. It is
+// UTF-8 with a byte-order mark, so that Notepad shows every path whatever the code page, with a
+// line per event and its local time. A log grown past 1 MiB is kept as QuilloSetup.old.log (in
+// place of an older one) and a new one begun: it never grows without end.
+#pragma once
+
+#include "framework/AfxString.h"
+#include "framework/Handles.h"
+
+#include <string>
+
+class SetupLog {
+public:
+    // Opens the log; without a temporary folder there is none, and lines go nowhere.
+    SetupLog();
+    // Appends a line of 8-bit text in the system's code page.
+    void Line(const CString& text);
+    // Appends a line of UTF-16 text.
+    void Line(const std::wstring& text);
+
+private:
+    FileHandle m_file;
+};
