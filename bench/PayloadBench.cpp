@@ -9,7 +9,9 @@
 #include "upgrade/AppListRegistration.h"
 #include "upgrade/FileOps.h"
 #include "upgrade/Journal.h"
+#include "upgrade/PayloadDigests.h"
 #include "upgrade/PayloadRules.h"
+#include "upgrade/Sha256.h"
 #include "upgrade/Transaction.h"
 #include "upgrade/Upgrade.h"
 
@@ -28,6 +30,8 @@ std::string PayloadRoot() {
 struct PayloadTree {
     product::StagedProduct paths;
     std::vector<std::string> olderCopies; // the installed files as they are before an upgrade
+    PayloadDigest digests[kPayloadRowCount]; // as a release build records them
+    std::vector<std::string> contents;       // the payload files' bytes
 };
 
 // Stages the install tree and the setup folder as the product and the upgrade ship them, then
@@ -43,7 +47,13 @@ PayloadTree Stage() {
     product::MakeFolders(olderFolder);
     for (int row = 0; row < kPayloadRowCount; ++row) {
         const std::string& payload = tree.paths.payloadFiles[row];
-        if (!WriteAndFlush(payload, PatternBytes(kPayloadSize, 1000 + row)) ||
+        tree.contents.push_back(PatternBytes(kPayloadSize, 1000 + row));
+        Sha256 digest;
+        tree.digests[row].size = kPayloadSize;
+        if (!digest.Start() || !digest.Add(tree.contents[row].data(), kPayloadSize) ||
+            !digest.Finish(tree.digests[row].sha256))
+            Problem("cannot take the SHA-256 of payload file " + std::to_string(row + 1));
+        if (!WriteAndFlush(payload, tree.contents[row]) ||
             !product::SetFileTicks(payload, product::PayloadTicks(row, product::DestState::Older)))
             Problem("cannot write the payload file " + payload);
         std::string older = olderFolder + "\\row" + std::to_string(row + 1) + ".bin";
@@ -102,47 +112,69 @@ void RunPayloadBench() {
                         return elapsed;
                     }});
     // The transaction's steps as UpgradeProduct takes them, each timed (the decisions on the
-    // rows left out): the journal, the staged copies, the list, the commit.
+    // rows left out): the journal, the staged copies, the list, the commit. As a release takes
+    // them, each staged copy is also checked against its payload file's SHA-256, taken from the
+    // bytes as they are copied.
     std::vector<double> begin, stage, list, commit;
-    jobs.push_back(
-        {"steps", [&] {
-             Reset(tree);
-             std::vector<JournalEntry> entries;
-             for (int row = 0; row < kPayloadRowCount; ++row)
-                 entries.push_back({row, false});
-             entries.push_back({kListItem, false});
-             double t0 = Now();
-             bool ok = true;
-             double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
-             {
-                 FileError error;
-                 UpgradeTransaction transaction(installBase);
-                 ok = transaction.Begin(entries, &error);
-                 t1 = Now();
-                 for (int row = 0; ok && row < kPayloadRowCount; ++row)
-                     ok = transaction.StageCopy(row, tree.paths.payloadFiles[row].c_str(), nullptr,
-                                                &error);
-                 t2 = Now();
-                 const CString listPath(tree.paths.listFile);
-                 FileHandle held;
-                 AppListContent content;
-                 ok = ok && HoldFile(listPath, &held, &error) &&
-                      RegisterInAppList(held.Get(), listPath, kEntry, &content, &error);
-                 transaction.Hold(kPayloadRowCount, std::move(held));
-                 ok = ok && transaction.StageBytes(kPayloadRowCount, content.bytes, &error);
-                 t3 = Now();
-                 ok = ok && transaction.Commit(&error);
-                 t4 = Now();
-             }
-             UpgradeTransaction::Finish(installBase);
-             if (!ok || !AllReplaced(tree))
-                 Problem("the transaction's steps did not replace the payload");
-             begin.push_back(t1 - t0);
-             stage.push_back(t2 - t1);
-             list.push_back(t3 - t2);
-             commit.push_back(t4 - t3);
-             return t4 - t0;
-         }});
+    auto steps = [&](bool release) {
+        Reset(tree);
+        std::vector<JournalEntry> entries;
+        for (int row = 0; row < kPayloadRowCount; ++row)
+            entries.push_back({row, false});
+        entries.push_back({kListItem, false});
+        double t0 = Now();
+        bool ok = true;
+        double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
+        {
+            FileError error;
+            UpgradeTransaction transaction(installBase);
+            ok = transaction.Begin(entries, &error);
+            t1 = Now();
+            for (int row = 0; ok && row < kPayloadRowCount; ++row)
+                ok = transaction.StageCopy(row, tree.paths.payloadFiles[row].c_str(),
+                                           release ? &tree.digests[row] : nullptr, &error);
+            t2 = Now();
+            const CString listPath(tree.paths.listFile);
+            FileHandle held;
+            AppListContent content;
+            ok = ok && HoldFile(listPath, &held, &error) &&
+                 RegisterInAppList(held.Get(), listPath, kEntry, &content, &error);
+            transaction.Hold(kPayloadRowCount, std::move(held));
+            ok = ok && transaction.StageBytes(kPayloadRowCount, content.bytes, &error);
+            t3 = Now();
+            ok = ok && transaction.Commit(&error);
+            t4 = Now();
+        }
+        UpgradeTransaction::Finish(installBase);
+        if (!ok || !AllReplaced(tree))
+            Problem("the transaction's steps did not replace the payload");
+        if (!release) {
+            begin.push_back(t1 - t0);
+            stage.push_back(t2 - t1);
+            list.push_back(t3 - t2);
+            commit.push_back(t4 - t3);
+        }
+        return t4 - t0;
+    };
+    jobs.push_back({"steps", [&] { return steps(false); }});
+    jobs.push_back({"steps of a release", [&] { return steps(true); }});
+    jobs.push_back({"CopyFileA and SHA-256", [&] {
+                        Reset(tree);
+                        double start = Now();
+                        unsigned char digest[32];
+                        for (int row = 0; row < kPayloadRowCount; ++row) {
+                            ::CopyFileA(tree.paths.payloadFiles[row].c_str(),
+                                        tree.paths.destinationFiles[row].c_str(), FALSE);
+                            Sha256 sha;
+                            if (!sha.Start() || !sha.Add(tree.contents[row].data(), kPayloadSize) ||
+                                !sha.Finish(digest))
+                                Problem("SHA-256 failed");
+                        }
+                        double elapsed = Now() - start;
+                        if (!AllReplaced(tree))
+                            Problem("CopyFileA left a destination without its payload");
+                        return elapsed;
+                    }});
     jobs.push_back({"CopyFileA", [&] {
                         Reset(tree);
                         double start = Now();
@@ -178,13 +210,17 @@ void RunPayloadBench() {
     Progress(Format("payload: %d interleaved repetitions", kRepetitions));
     std::vector<std::vector<double>> times = Interleave(jobs, kRepetitions);
     Detail("UpgradeProduct of the nine files ms: " + ListMs(times[0]));
-    Detail("CopyFileA of the nine files ms: " + ListMs(times[2]));
-    Detail("CopyFileA and flush of the nine files ms: " + ListMs(times[3]));
+    Detail("CopyFileA of the nine files ms: " + ListMs(times[4]));
+    Detail("CopyFileA and flush of the nine files ms: " + ListMs(times[5]));
     Detail("payload, the transaction's steps in runs of their own ms: " + ListMs(times[1]));
-    Detail(Format("payload, the transaction's steps in runs of their own (medians): Begin (checks, "
-                  "first journal write) %.1f ms, StageCopy of the nine files (each copy flushed) "
-                  "%.1f ms, the list (RegisterInAppList and StageBytes) %.1f ms, Commit (two "
-                  "journal renames, ten backups and renames, the backups deleted) %.1f ms",
+    Detail("payload, the same steps as a release takes them (each copy's SHA-256 checked) ms: " +
+           ListMs(times[2]));
+    Detail("CopyFileA of the nine files and the SHA-256 of their bytes ms: " + ListMs(times[3]));
+    Detail(Format("payload, the transaction's steps in runs of their own (medians): Begin (the "
+                  "names checked) %.1f ms, StageCopy of the nine files (each copy flushed) "
+                  "%.1f ms, the list (RegisterInAppList and StageBytes) %.1f ms, Commit (the "
+                  "journal written and renamed, ten files renamed away and ten renamed in, the "
+                  "backups deleted) %.1f ms",
                   Median(begin) * 1000, Median(stage) * 1000, Median(list) * 1000,
                   Median(commit) * 1000));
     Detail(
@@ -192,11 +228,15 @@ void RunPayloadBench() {
                "median %.1f ms",
                Median(finish) * 1000));
     RatioFigure(
-        "whole replacement (UpgradeProduct) / CopyFileA, nine 50 MiB files", times[0], times[2],
+        "whole replacement (UpgradeProduct) / CopyFileA, nine 50 MiB files", times[0], times[4],
         1.3,
         Format("%d repetitions of 9 files of %.0f MiB", kRepetitions, kPayloadSize / 1048576.0));
     RatioFigure("whole replacement (UpgradeProduct) / CopyFileA and flush, nine 50 MiB files",
-                times[0], times[3], 0, "");
+                times[0], times[5], 0, "");
+    RatioFigure("whole replacement of a release (each payload file's SHA-256 checked) / "
+                "(CopyFileA + SHA-256 of the same bytes), nine 50 MiB files",
+                times[2], times[3], 1.3,
+                Format("%d repetitions; the release's check adds no second read", kRepetitions));
     product::RemoveProductRegistry();
     product::DeleteTree(PayloadRoot());
 }
