@@ -50,27 +50,17 @@ bool WaitOutProcess(HANDLE handle) {
     return ::GetExitCodeProcess(handle, &exitCode) && exitCode != STILL_ACTIVE;
 }
 
-// The short form of `path`, or "" when there is none.
-std::wstring ShortForm(const std::wstring& path) {
-    std::wstring shortPath(::GetShortPathNameW(path.c_str(), nullptr, 0), L'\0');
-    shortPath.resize(
-        ::GetShortPathNameW(path.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size())));
-    return shortPath;
-}
-
 // `folder` (with its trailing separator), or its short form when it is longer than `longest`.
 // Empty when neither fits.
 std::wstring FolderWithin(const std::wstring& folder, size_t longest) {
-    std::wstring within = folder.size() <= longest ? folder : ShortForm(folder);
+    std::wstring within = folder.size() <= longest ? folder : AfxShortPathOf(folder);
     return within.size() <= longest ? within : std::wstring();
 }
 } // namespace
 
 void CSetupApp::StartSelfRemoval() {
     CString modulePath = OwnModulePath();
-    std::wstring temporaryFolder(::GetTempPathW(0, nullptr), L'\0');
-    temporaryFolder.resize(
-        ::GetTempPathW(static_cast<DWORD>(temporaryFolder.size()), &temporaryFolder[0]));
+    std::wstring temporaryFolder = AfxTemporaryFolder();
     // GetTempFileName takes a folder of at most kLongestTemporaryFolder characters, and a
     // current folder may have at most kLongestPath.
     std::wstring namingFolder = FolderWithin(temporaryFolder, kLongestTemporaryFolder);

@@ -1,15 +1,11 @@
 #include "app/SetupLog.h"
 
+#include "framework/AfxFile.h"
+
 namespace {
 constexpr LONGLONG kLongestLog = 1 << 20;
 const wchar_t kLogName[] = L"QuilloSetup.log";
 const wchar_t kOldLogName[] = L"QuilloSetup.old.log";
-
-std::wstring TemporaryFolder() {
-    std::wstring folder(::GetTempPathW(0, nullptr), L'\0');
-    folder.resize(::GetTempPathW(static_cast<DWORD>(folder.size()), &folder[0]));
-    return folder;
-}
 
 // "YYYY-MM-DD hh:mm:ss", local time.
 std::string Now() {
@@ -23,7 +19,7 @@ std::string Now() {
 } // namespace
 
 SetupLog::SetupLog() {
-    const std::wstring folder = TemporaryFolder();
+    const std::wstring folder = AfxTemporaryFolder();
     if (folder.empty())
         return;
     const std::wstring path = folder + kLogName;

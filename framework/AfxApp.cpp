@@ -11,21 +11,13 @@ CWinApp* g_app = nullptr;
 // The application's name when none is given: the executable's base name. The path is read
 // whole, however long, so that the name never comes from a path cut short.
 CString ModuleBaseName(HINSTANCE instance) {
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD length;
-    while ((length = ::GetModuleFileNameW(instance, &path[0], static_cast<DWORD>(path.size()))) ==
-           path.size())
-        path.resize(path.size() * 2);
-    path.resize(length);
+    std::wstring path = AfxModuleFileName(instance);
     std::wstring::size_type start = path.find_last_of(L"\\/:");
     std::wstring name = path.substr(start == std::wstring::npos ? 0 : start + 1);
     std::wstring::size_type dot = name.rfind(L'.');
     if (dot != std::wstring::npos)
         name.resize(dot);
-    char text[MAX_PATH] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), text,
-                          MAX_PATH - 1, nullptr, nullptr);
-    return CString(text);
+    return CString(CodePageText(name, CP_ACP));
 }
 
 // Takes DLLs from the system folder only: an installer usually runs from a

@@ -12,3 +12,11 @@ struct FileError {
 // The system's own description of error `code`, in the user's language; the number when the
 // system has none.
 CString SystemErrorText(DWORD code);
+
+// The full path of `module` (nullptr: the program's own file), whole however long; "" when the
+// system gives none.
+std::wstring AfxModuleFileName(HMODULE module);
+// The short (8.3) form of `path`; "" when it has none.
+std::wstring AfxShortPathOf(const std::wstring& path);
+// The temporary folder with its final separator; "" when there is none.
+std::wstring AfxTemporaryFolder();

@@ -37,9 +37,3 @@ BOOL CString::LoadString(UINT id) {
     m_text = CodePageText(wide, wideLength, CP_ACP);
     return TRUE;
 }
-
-CString CString::Left(int count) const {
-    if (count < 0)
-        count = 0;
-    return CString(m_text.substr(0, static_cast<size_t>(count)));
-}

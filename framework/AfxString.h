@@ -21,9 +21,6 @@ public:
     // loader picks, whole whatever its length; an absent string gives "" and false.
     BOOL LoadString(UINT id);
 
-    // The first `count` characters (all of them when count exceeds the length).
-    CString Left(int count) const;
-
     CString& operator=(const char* text) {
         m_text = text ? text : "";
         return *this;
@@ -43,8 +40,6 @@ public:
     friend CString operator+(CString a, const CString& b) { return a += b; }
     friend CString operator+(CString a, const char* b) { return a += b; }
     friend CString operator+(const char* a, const CString& b) { return CString(a) += b; }
-    friend bool operator==(const CString& a, const CString& b) { return a.m_text == b.m_text; }
-    friend bool operator!=(const CString& a, const CString& b) { return !(a == b); }
 
 private:
     std::string m_text;

@@ -19,8 +19,8 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
         control.m_hWnd = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, id);
 }
 
-BOOL CDialog::UpdateData(BOOL saveAndValidate) {
-    CDataExchange dx(this, saveAndValidate);
+BOOL CDialog::UpdateData() {
+    CDataExchange dx(this);
     DoDataExchange(&dx);
     return TRUE;
 }
@@ -165,7 +165,7 @@ LRESULT CDialog::Default() {
 }
 
 BOOL CDialog::OnInitDialog() {
-    UpdateData(FALSE);
+    UpdateData();
     CenterWindow();
     return TRUE;
 }

@@ -33,9 +33,7 @@ class CAnimateCtrl : public CWnd {};
 
 class CDataExchange {
 public:
-    CDataExchange(CWnd* dialog, BOOL saveAndValidate)
-        : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
-    BOOL m_bSaveAndValidate;
+    explicit CDataExchange(CWnd* dialog) : m_pDlgWnd(dialog) {}
     CWnd* m_pDlgWnd;
 };
 
@@ -52,7 +50,8 @@ public:
 
     virtual INT_PTR DoModal();
     void EndDialog(int result) { ::EndDialog(m_hWnd, result); }
-    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    // Binds the controls to their members (the only exchange the program makes).
+    BOOL UpdateData();
 
 protected:
     virtual void DoDataExchange(CDataExchange* pDX) { (void)pDX; }

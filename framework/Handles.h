@@ -65,12 +65,6 @@ struct RegKeyTraits {
     static void Close(Type h) { ::RegCloseKey(h); }
 };
 
-struct ModuleTraits {
-    using Type = HMODULE;
-    static Type Empty() { return nullptr; }
-    static void Close(Type h) { ::FreeLibrary(h); }
-};
-
 // CNG's algorithm providers and hash objects, closed through bcrypt.dll as the program loaded it
 // (framework/AfxCng.h).
 struct CngAlgorithmTraits {

@@ -1,39 +1,72 @@
-// Setup.exe's replacements of run-time helpers (framework/AfxRuntime.cpp): a
-// length or range error of the standard library reaches the program as a
-// std::bad_alloc, which it catches. A program of its own without GoogleTest,
-// which brings in the run-time's versions of the same helpers.
+// Setup.exe's allocation functions (framework/AfxRuntime.cpp), which replace the run-time's as
+// the language lets a program: an allocation asked for with std::nothrow that cannot be met gives
+// nullptr, for the program to check; one that must succeed and cannot ends the program at once
+// (abort, exit code 3) rather than carrying on. A program of its own without GoogleTest, which
+// brings in the run-time's versions; it runs itself again to see the abort.
+#include <windows.h>
+
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 
 namespace {
 
+// More than a 32-bit process can have; not a constant, so that the compiler does not refuse the
+// request itself.
+volatile std::size_t g_tooMuch = 0x7FFFFFF0u;
+
 int g_failures = 0;
 
-template <typename Action> void ExpectOutOfMemory(const char* what, Action action) {
-    try {
-        action();
-        std::printf("%s: nothing thrown\n", what);
-    } catch (const std::bad_alloc&) {
-        return;
-    } catch (...) {
-        std::printf("%s: not a std::bad_alloc\n", what);
+void Expect(bool condition, const char* what) {
+    if (!condition) {
+        std::printf("failed: %s\n", what);
+        ++g_failures;
     }
-    ++g_failures;
+}
+
+// Runs this program again with `argument`; its exit code, or -1.
+long RunSelf(const char* argument) {
+    char path[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string commandLine = std::string("\"") + path + "\" " + argument;
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process))
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return static_cast<long>(code);
 }
 
 } // namespace
 
-int main() {
-    std::string text = "abc";
-    std::vector<int> numbers(2);
-    ExpectOutOfMemory("string reserve", [&] { text.reserve(text.max_size() + 1); });
-    ExpectOutOfMemory("string append", [&] { text.append(text.max_size(), 'x'); });
-    ExpectOutOfMemory("string at", [&] { (void)text.at(3); });
-    ExpectOutOfMemory("string substr", [&] { (void)text.substr(4); });
-    ExpectOutOfMemory("vector at", [&] { (void)numbers.at(2); });
-    ExpectOutOfMemory("vector reserve", [&] { numbers.reserve(numbers.max_size() + 1); });
-    std::printf("runtime helpers: %d of 6 cases failed\n", g_failures);
-    return g_failures == 0 ? 0 : 1;
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "too-much") == 0) {
+        volatile char* block = new char[g_tooMuch];
+        block[0] = 1;
+        return 0; // not reached: the allocation ends the program
+    }
+
+    char* block = new char[64];
+    std::memset(block, 'x', 64);
+    delete[] block;
+    std::string text(1000, 'a');
+    Expect(text.size() == 1000, "a string of 1000 characters");
+    char* none = new (std::nothrow) char[g_tooMuch];
+    Expect(none == nullptr, "std::nothrow gives nullptr for more than the process can have");
+    delete[] none;
+    char* some = new (std::nothrow) char[4096];
+    Expect(some != nullptr, "std::nothrow gives a small block");
+    delete[] some;
+    Expect(RunSelf("too-much") == 3, "an allocation that must succeed and cannot aborts");
+
+    std::printf("%s\n", g_failures ? "FAILED" : "passed");
+    return g_failures ? 1 : 0;
 }

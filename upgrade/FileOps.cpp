@@ -317,12 +317,9 @@ CString AnsiPathOf(const std::wstring& path) {
     CString spelled = CodePageText(path, CP_ACP, true);
     if (FitsFileFunctions(spelled))
         return spelled;
-    DWORD length = ::GetShortPathNameW(path.c_str(), nullptr, 0);
-    if (length == 0)
+    const std::wstring shortPath = AfxShortPathOf(path);
+    if (shortPath.empty())
         return CString();
-    std::wstring shortPath(length, L'\0');
-    length = ::GetShortPathNameW(path.c_str(), &shortPath[0], length);
-    shortPath.resize(length);
     spelled = CodePageText(shortPath, CP_ACP, true);
     return FitsFileFunctions(spelled) ? spelled : CString();
 }
