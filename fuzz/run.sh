@@ -32,6 +32,7 @@ targets=(
     "app_list_rewrite upgrade/AppListRewrite.cpp 4096"
     "cleanup_command_line app/CleanupCommandLine.cpp tests/support/command_line_split.cpp 1024"
     "path_rules upgrade/PathRules.cpp 1024"
+    "journal upgrade/Journal.cpp upgrade/Recovery.cpp upgrade/PayloadRules.cpp upgrade/PathRules.cpp 2048"
 )
 
 for target in "${targets[@]}"; do
