@@ -363,6 +363,9 @@ protected:
         const SeenChild& copy = children[0];
         EXPECT_TRUE(IsTemporaryCopyName(copy.exeName)) << "the copy's name: " << copy.exeName;
         EXPECT_TRUE(m_watch->AllEnded()) << "the copy still runs";
+        if (copy.opened) {
+            EXPECT_EQ(m_watch->ExitCode(0).value_or(STILL_ACTIVE), 0u) << "the copy's exit code";
+        }
         EXPECT_TRUE(m_watch->WindowsShown().empty()) << "windows the copy showed:\n"
                                                      << Joined(m_watch->WindowsShown());
         EXPECT_TRUE(TemporaryCopies(m_tempFolder).empty()) << "left in the temporary folder:\n"

@@ -238,6 +238,14 @@ void ChildWatch::Look() {
     }
 }
 
+std::optional<DWORD> ChildWatch::ExitCode(size_t index) const {
+    DWORD code = 0;
+    HANDLE handle = m_handles[index];
+    if (!handle || !::GetExitCodeProcess(handle, &code) || code == STILL_ACTIVE)
+        return std::nullopt;
+    return code;
+}
+
 bool ChildWatch::AllEnded() const {
     for (HANDLE handle : m_handles) {
         if (handle && ::WaitForSingleObject(handle, 0) != WAIT_OBJECT_0)

@@ -76,6 +76,8 @@ public:
     void Look();
     // Whether every child seen so far has ended (one that could not be opened had ended).
     bool AllEnded() const;
+    // The exit code of child `index`, once it has ended and when it could be opened.
+    std::optional<DWORD> ExitCode(size_t index) const;
     const std::vector<SeenChild>& Children() const { return m_seen; }
     // "<exe name>: <window>" for every visible window a child showed, each once.
     const std::vector<std::string>& WindowsShown() const { return m_windows; }

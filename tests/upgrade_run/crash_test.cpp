@@ -123,9 +123,7 @@ protected:
 TEST_P(CrashTest, EveryFileStaysWholeAndTheNextStartCompletesTheUpgrade) {
     Stage(DefaultOptions());
     ASSERT_NO_FATAL_FAILURE(UseLargePayload());
-    const std::string registered = ListPrefix() + ListHeader("3") +
-                                   ListBefore().substr(16 + ListHeader("2").size()) +
-                                   AppendedEntry("3", DefaultOptions().productInfo);
+    const std::string registered = ListRegisteredOnce();
     HWND licence = OpenLicenceDialog();
     ASSERT_NE(licence, nullptr);
     Accept(licence);
@@ -199,9 +197,7 @@ TEST_F(UpgradeRunTest, TheListCannotBeChangedWhileTheUpgradeRuns) {
     ExpectResult(result, kUpgradeDoneString);
     AnswerAndExpectEnd(result, licence);
     EXPECT_EQ(Printable(product::ReadFileBytes(m_product.listFile)),
-              Printable(ListPrefix() + ListHeader("3") +
-                        ListBefore().substr(16 + ListHeader("2").size()) +
-                        AppendedEntry("3", DefaultOptions().productInfo)));
+              Printable(ListRegisteredOnce()));
 }
 
 } // namespace

@@ -393,6 +393,11 @@ void UpgradeRunTest::ExpectTreeUnchangedWhileTheProductEnds() {
     EXPECT_GT(looks, 0) << "the product ended before the install tree could be looked at";
 }
 
+std::string UpgradeRunTest::ListRegisteredOnce() const {
+    return ListPrefix() + ListHeader("3") + m_listBefore.substr(16 + ListHeader("2").size()) +
+           AppendedEntry("3", DefaultOptions().productInfo);
+}
+
 ::testing::AssertionResult UpgradeRunTest::InstallTreeUnchanged() const {
     return SameTree(m_treeBefore, SnapshotTree(m_product.installBase));
 }

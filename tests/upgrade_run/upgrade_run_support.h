@@ -162,6 +162,8 @@ protected:
     ::testing::AssertionResult InstallTreeUnchanged() const;
     // The list file as staged.
     const std::string& ListBefore() const { return m_listBefore; }
+    // The list file as staged, with the upgrade registered once (entry 3).
+    std::string ListRegisteredOnce() const;
 
     // The test's own folder, below C:\QuilloTests\upgrade_run and named after the test.
     std::string m_root;
