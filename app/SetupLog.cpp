@@ -27,9 +27,10 @@ SetupLog::SetupLog() {
     if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
         ((static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) > kLongestLog)
         ::MoveFileExW(path.c_str(), (folder + kOldLogName).c_str(), MOVEFILE_REPLACE_EXISTING);
-    // Others may read the log while Setup writes it.
-    m_file.Reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Others may read the log while Setup writes it, and a second Setup (which only says that it
+    // found the first) may append to it too: each line is one appending write.
+    m_file.Reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (m_file && ::GetFileSizeEx(m_file.Get(), &size) && size.QuadPart == 0) {
         DWORD written = 0;
