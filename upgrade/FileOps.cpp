@@ -140,7 +140,8 @@ FileProbe ProbeFile(const CString& path) {
 bool HoldFile(const CString& path, FileHandle* held, FileError* error) {
     const bool readOnly = ProbeFile(path).readOnly;
     // The right to write is what the system refuses while a program runs from the file; a
-    // read-only file is held with the right to rename it alone.
+    // read-only file is held with the right to rename it alone, since Windows refuses to open one
+    // for writing (Wine does not).
     const DWORD access = GENERIC_READ | DELETE | (readOnly ? 0 : GENERIC_WRITE);
     DWORD lastError = 0;
     bool opened = RetryWhileShared(
