@@ -17,8 +17,9 @@ SIZE_LIMIT = 88 * 1024
 DEFINITIONS = [
     "- Registration: `UpgradeProduct` as Setup runs it, on a staged product whose installed files "
     "are all newer than the payload, so that only the list is registered (decisions on the nine "
-    "rows, the journal, the list read and rewritten in one buffer, its staged copy written and "
-    "flushed, the backup as a hard link, the rename, the backup deleted); "
+    "rows, the list held, read and rewritten in one buffer, its staged copy written and flushed, "
+    "the journal, the list renamed to its backup name and the staged copy renamed in, the backup "
+    "deleted); "
     "`UpgradeTransaction::Finish` follows untimed. Its baseline, the floor of any durable, "
     "all-or-nothing rewrite of the list: one `ReadFile` of the whole list, one `WriteFile` of "
     "those bytes to a new file beside it, one `FlushFileBuffers`, the buffer freed, one "
@@ -26,7 +27,8 @@ DEFINITIONS = [
     "without the transaction (`RegisterInAppList`, the staged copy written as the transaction "
     "writes it, the rename) and a plain read and write (no flush, no rename). Before every run "
     "the list is restored from a pristine copy and flushed. The program's steps "
-    "(`UpgradeTransaction` Begin, StageBytes, Commit) and the transaction's fixed costs as plain "
+    "(`RegisterInAppList`, `UpgradeTransaction` Begin, StageBytes, Commit) and the transaction's "
+    "fixed costs as plain "
     "system calls are timed in runs of their own, interleaved with the others.",
     "- Memory: a fresh process per measurement runs `UpgradeProduct` on the staged product; "
     "`PeakWorkingSetSize` after the call minus `WorkingSetSize` before it, against the list's "
@@ -37,8 +39,11 @@ DEFINITIONS = [
     "- Payload: `UpgradeProduct` of nine 50 MiB payload files over older installed copies (and "
     "the small list's registration), the whole transaction with each staged copy flushed, "
     "against `CopyFileA` of the same nine files to the same destinations; for reference also "
-    "against `CopyFileA` with a `FlushFileBuffers` of each copy. Before every run the older "
-    "installed copies are put back with their older times and flushed.",
+    "against `CopyFileA` with a `FlushFileBuffers` of each copy. A release's replacement (the "
+    "transaction's steps with each staged copy's SHA-256 taken from the bytes as they are "
+    "copied, and checked) is set against `CopyFileA` of the same files and the SHA-256 of the "
+    "same bytes. Before every run the older installed copies are put back with their older "
+    "times and flushed.",
     "- Start-up: from just before `CreateProcess` of a staged copy (below `C:\\QuilloBench`, one "
     "argument) until `WaitForInputIdle` has returned and, after it, a visible dialog of the "
     "process holding the program's text box (Setup's licence text, control 1001) exists; then "
