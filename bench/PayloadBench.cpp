@@ -29,7 +29,7 @@ std::string PayloadRoot() {
 
 struct PayloadTree {
     product::StagedProduct paths;
-    std::vector<std::string> olderCopies; // the installed files as they are before an upgrade
+    std::vector<std::string> olderCopies;    // the installed files as they are before an upgrade
     PayloadDigest digests[kPayloadRowCount]; // as a release build records them
     std::vector<std::string> contents;       // the payload files' bytes
 };

@@ -151,8 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(Apply(items, journals, &stagedJournal, step), "every step can be carried out");
     }
     for (const SimItem& item : items)
-        Check(!item.files[0].exists && !item.files[1].exists,
-              "no staged copy or backup is left");
+        Check(!item.files[0].exists && !item.files[1].exists, "no staged copy or backup is left");
     const RecoveryPlan second =
         PlanRecovery(FactsOf(items, journals, stagedJournal, journal, parsed), false);
     Check(second.steps.empty(), "a second recovery finds nothing to do");
