@@ -15,8 +15,6 @@
 #include "upgrade/Upgrade.h"
 
 namespace {
-constexpr char kEntryText[] = "Pack07up02.exe";
-
 const char* DecisionText(RowOutcome outcome) {
     switch (outcome) {
     case RowOutcome::Replaced:
@@ -140,7 +138,7 @@ int CSetupApp::Unattended(SetupLog& log) {
 
     UpgradeReport report;
     const UpgradeOutcome outcome =
-        UpgradeProduct(setupFolder, product.installBase, kEntryText, &error, &report);
+        UpgradeProduct(setupFolder, product.installBase, kUpgradeEntryText, &error, &report);
     for (int row = 0; row < report.rowsDecided; ++row) {
         char number[16];
         wsprintfA(number, "Row %d, ", row + 1);

@@ -28,6 +28,12 @@ std::wstring AfxTemporaryFolder() {
     return folder;
 }
 
+bool FailWith(FileError* error, const CString& path, DWORD code) {
+    if (error)
+        *error = {path, code};
+    return false;
+}
+
 CString SystemErrorText(DWORD code) {
     char* text = nullptr;
     DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |

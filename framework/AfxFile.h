@@ -9,6 +9,10 @@ struct FileError {
     DWORD code = 0;
 };
 
+// Fills in `error` (unless null) with `path` and `code`; returns false, for a failing step to
+// return.
+bool FailWith(FileError* error, const CString& path, DWORD code);
+
 // The system's own description of error `code`, in the user's language; the number when the
 // system has none.
 CString SystemErrorText(DWORD code);

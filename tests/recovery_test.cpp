@@ -62,9 +62,8 @@ std::string Describe(const SimDisk& disk) {
 }
 
 // The journal of the upgrade: item kReplaced replaced, kAdded added, both with the new file.
-Journal RunJournal(JournalState state) {
+Journal RunJournal() {
     Journal journal;
-    journal.state = state;
     journal.entries = {{kReplaced, false, kNewSize, kNewTime}, {kAdded, true, kNewSize, kNewTime}};
     return journal;
 }
@@ -91,7 +90,7 @@ DiskFacts FactsOf(const SimDisk& disk) {
                        : kind == JournalKind::Unreadable ? JournalFacts::Kind::Unreadable
                                                          : JournalFacts::Kind::Read;
         if (kind == JournalKind::Read)
-            journal.journal = RunJournal(state);
+            journal.journal = RunJournal();
     }
     facts.stagedJournal = disk.stagedJournal;
     return facts;
@@ -255,7 +254,7 @@ std::vector<SimDisk> UpgradeMoments() {
     disk.stagedJournal = false;
     disk.journals[0] = JournalKind::Read;
     moments.push_back(disk);
-    for (const PlanStep& step : PlanCommit(RunJournal(JournalState::Committing))) {
+    for (const PlanStep& step : PlanCommit(RunJournal())) {
         EXPECT_TRUE(Apply(disk, step));
         moments.push_back(disk);
     }

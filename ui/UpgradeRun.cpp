@@ -7,8 +7,6 @@
 #include "upgrade/Upgrade.h"
 
 namespace {
-constexpr char kEntryText[] = "Pack07up02.exe";
-
 UINT MessageOf(SetupResult result) {
     switch (result) {
     case SetupResult::Upgraded:
@@ -60,7 +58,7 @@ void CSetupDlg::CloseRunningPrograms() {
 
 void CSetupDlg::RunUpgrade() {
     FileError error;
-    if (UpgradeProduct(m_setupFolder, m_installBase, kEntryText, &error) ==
+    if (UpgradeProduct(m_setupFolder, m_installBase, kUpgradeEntryText, &error) ==
         UpgradeOutcome::Upgraded) {
         m_result = SetupResult::Upgraded;
         return;

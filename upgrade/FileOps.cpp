@@ -25,22 +25,31 @@ long long Ticks(const FILETIME& time) {
     return static_cast<long long>(ticks.QuadPart);
 }
 
-bool Fail(const CString& path, DWORD code, FileError* error) {
-    if (error) {
-        error->path = path;
-        error->code = code;
-    }
-    return false;
+// How often, and how far apart, an operation is tried while another program holds a file: a
+// program asked to quit may still be closing its files, a virus scanner may glance at a new one.
+constexpr int kFileAttempts = 8;
+constexpr DWORD kFileRetryMs = 250;
+
+// A file that is being deleted, or that the system still maps after its program ended, refuses
+// access for a moment on Windows; a virus scanner's open refuses sharing.
+bool IsSharingError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
+bool IsSystemLeadByte(unsigned char byte) {
+    return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
 // Runs `attempt` until it succeeds, or fails otherwise than by a sharing error, at most
-// kFileAttempts times, kFileRetryMs apart. Ends with the last error in `*lastError`.
-template <typename Attempt> bool RetryWhileShared(Attempt attempt, DWORD* lastError) {
+// `attempts` times, kFileRetryMs apart. Ends with the last error in `*lastError`.
+template <typename Attempt>
+bool RetryWhileShared(Attempt attempt, DWORD* lastError, int attempts = kFileAttempts) {
     for (int tries = 1;; ++tries) {
         if (attempt())
             return true;
         *lastError = ::GetLastError();
-        if (!IsSharingError(*lastError) || tries >= kFileAttempts)
+        if (!IsSharingError(*lastError) || tries >= attempts)
             return false;
         ::Sleep(kFileRetryMs);
     }
@@ -79,10 +88,6 @@ bool CopyAccessRules(const CString& like, const CString& target) {
 }
 } // namespace
 
-bool IsSystemLeadByte(unsigned char byte) {
-    return ::IsDBCSLeadByte(byte) != FALSE;
-}
-
 CString FolderOf(const CString& path) {
     return CString(FolderOfPath(path.Str(), IsSystemLeadByte));
 }
@@ -105,13 +110,6 @@ bool LiesWithin(const CString& path, const CString& folder) {
             break;
     }
     return false;
-}
-
-// A file that is being deleted, or that the system still maps after its program ended, refuses
-// access for a moment on Windows; a virus scanner's open refuses sharing.
-bool IsSharingError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_ACCESS_DENIED;
 }
 
 FileProbe ProbeFile(const CString& path) {
@@ -151,7 +149,7 @@ bool HoldFile(const CString& path, FileHandle* held, FileError* error) {
             return held->IsValid();
         },
         &lastError);
-    return opened || Fail(path, lastError, error);
+    return opened || FailWith(error, path, lastError);
 }
 
 bool RenameHeld(const FileHandle& held, const CString& newPath, FileError* error) {
@@ -160,7 +158,7 @@ bool RenameHeld(const FileHandle& held, const CString& newPath, FileError* error
     alignas(
         FILE_RENAME_INFO) char buffer[sizeof(FILE_RENAME_INFO) + kLongestPath * sizeof(wchar_t)];
     if (name.size() > kLongestPath)
-        return Fail(newPath, ERROR_FILENAME_EXCED_RANGE, error);
+        return FailWith(error, newPath, ERROR_FILENAME_EXCED_RANGE);
     const DWORD size = static_cast<DWORD>(sizeof buffer);
     FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
     std::memset(buffer, 0, sizeof buffer);
@@ -169,7 +167,7 @@ bool RenameHeld(const FileHandle& held, const CString& newPath, FileError* error
     info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::memcpy(info->FileName, name.c_str(), info->FileNameLength);
     return ::SetFileInformationByHandle(held.Get(), FileRenameInfo, info, size) ||
-           Fail(newPath, ::GetLastError(), error);
+           FailWith(error, newPath, ::GetLastError());
 }
 
 bool RenameFile(const CString& from, const CString& to, FileError* error) {
@@ -177,25 +175,22 @@ bool RenameFile(const CString& from, const CString& to, FileError* error) {
     return RetryWhileShared(
                [&] { return ::MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE; },
                &lastError) ||
-           Fail(from, lastError, error);
+           FailWith(error, from, lastError);
 }
 
 bool RemoveFile(const CString& path, FileError* error, int attempts) {
     DWORD lastError = 0;
-    for (int tries = 1;; ++tries) {
-        // Windows deletes no read-only file.
-        DWORD attributes = ::GetFileAttributesA(path);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            ::SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-        if (::DeleteFileA(path))
-            return true;
-        lastError = ::GetLastError();
-        if (IsAbsenceError(lastError))
-            return true;
-        if (!IsSharingError(lastError) || tries >= attempts)
-            return Fail(path, lastError, error);
-        ::Sleep(kFileRetryMs);
-    }
+    return RetryWhileShared(
+               [&] {
+                   // Windows deletes no read-only file.
+                   DWORD attributes = ::GetFileAttributesA(path);
+                   if (attributes != INVALID_FILE_ATTRIBUTES &&
+                       (attributes & FILE_ATTRIBUTE_READONLY))
+                       ::SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+                   return ::DeleteFileA(path) || IsAbsenceError(::GetLastError());
+               },
+               &lastError, attempts > 0 ? attempts : kFileAttempts) ||
+           FailWith(error, path, lastError);
 }
 
 bool ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size, FileError* error) {
@@ -203,9 +198,9 @@ bool ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size, Fi
         DWORD piece = size > kCopyChunk ? kCopyChunk : static_cast<DWORD>(size);
         DWORD read = 0;
         if (!::ReadFile(file, buffer, piece, &read, nullptr))
-            return Fail(path, ::GetLastError(), error);
+            return FailWith(error, path, ::GetLastError());
         if (read == 0)
-            return Fail(path, ERROR_HANDLE_EOF, error);
+            return FailWith(error, path, ERROR_HANDLE_EOF);
         buffer += read;
         size -= read;
     }
@@ -222,12 +217,12 @@ bool ReadWholeFile(const CString& path, size_t limit, std::string* bytes, FileEr
                 return file.IsValid();
             },
             &lastError))
-        return Fail(path, lastError, error);
+        return FailWith(error, path, lastError);
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file.Get(), &size))
-        return Fail(path, ::GetLastError(), error);
+        return FailWith(error, path, ::GetLastError());
     if (static_cast<unsigned long long>(size.QuadPart) > limit)
-        return Fail(path, ERROR_FILE_TOO_LARGE, error);
+        return FailWith(error, path, ERROR_FILE_TOO_LARGE);
     bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
     return ReadExactly(file.Get(), path, &(*bytes)[0], bytes->size(), error);
 }
@@ -244,7 +239,7 @@ bool NewFile::Create(const CString& path, FileError* error) {
         ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file) {
         // ERROR_FILE_EXISTS: not ours, never deleted.
-        return Fail(path, ::GetLastError(), error);
+        return FailWith(error, path, ::GetLastError());
     }
     m_path = path;
     return true;
@@ -253,8 +248,8 @@ bool NewFile::Create(const CString& path, FileError* error) {
 bool NewFile::Write(const void* data, DWORD size, FileError* error) {
     DWORD written = 0;
     if (!::WriteFile(m_file.Get(), data, size, &written, nullptr))
-        return Fail(m_path, ::GetLastError(), error);
-    return written == size || Fail(m_path, ERROR_DISK_FULL, error);
+        return FailWith(error, m_path, ::GetLastError());
+    return written == size || FailWith(error, m_path, ERROR_DISK_FULL);
 }
 
 bool NewFile::Finish(const FILETIME* lastWrite, const CString& like, FileError* error) {
@@ -263,11 +258,11 @@ bool NewFile::Finish(const FILETIME* lastWrite, const CString& like, FileError* 
     if (!::SetFileTime(m_file.Get(), replaces ? &old.ftCreationTime : nullptr, nullptr,
                        lastWrite) ||
         !::FlushFileBuffers(m_file.Get()))
-        return Fail(m_path, ::GetLastError(), error);
+        return FailWith(error, m_path, ::GetLastError());
     m_file.Reset();
     if (replaces &&
         (!CopyAccessRules(like, m_path) || !::SetFileAttributesA(m_path, old.dwFileAttributes)))
-        return Fail(m_path, ::GetLastError(), error);
+        return FailWith(error, m_path, ::GetLastError());
     m_finished = true;
     return true;
 }
@@ -280,37 +275,37 @@ bool CopyToNewFile(const CString& source, const CString& target, const CString& 
     FILETIME lastWrite;
     if (!in || !::GetFileSizeEx(in.Get(), &size) ||
         !::GetFileTime(in.Get(), nullptr, nullptr, &lastWrite))
-        return Fail(source, ::GetLastError(), error);
+        return FailWith(error, source, ::GetLastError());
     NewFile out;
     if (!out.Create(target, error))
         return false;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
     if (!buffer)
-        return Fail(source, ERROR_NOT_ENOUGH_MEMORY, error);
+        return FailWith(error, source, ERROR_NOT_ENOUGH_MEMORY);
     Sha256 digest;
     if (expected &&
         (static_cast<unsigned long long>(size.QuadPart) != expected->size || !digest.Start()))
-        return Fail(source, ERROR_FILE_CORRUPT, error);
+        return FailWith(error, source, ERROR_FILE_CORRUPT);
     long long copied = 0;
     for (;;) {
         DWORD read = 0;
         if (!::ReadFile(in.Get(), buffer.get(), kCopyChunk, &read, nullptr))
-            return Fail(source, ::GetLastError(), error);
+            return FailWith(error, source, ::GetLastError());
         if (read == 0)
             break;
         if (!out.Write(buffer.get(), read, error))
             return false;
         if (expected && !digest.Add(buffer.get(), read))
-            return Fail(source, ERROR_FILE_CORRUPT, error);
+            return FailWith(error, source, ERROR_FILE_CORRUPT);
         copied += read;
     }
     if (copied != size.QuadPart)
-        return Fail(source, ERROR_HANDLE_EOF, error);
+        return FailWith(error, source, ERROR_HANDLE_EOF);
     // The bytes written are the released file's, or the copy goes again.
     unsigned char written[32];
     if (expected &&
         (!digest.Finish(written) || std::memcmp(written, expected->sha256, sizeof written) != 0))
-        return Fail(source, ERROR_FILE_CORRUPT, error);
+        return FailWith(error, source, ERROR_FILE_CORRUPT);
     return out.Finish(&lastWrite, like, error);
 }
 

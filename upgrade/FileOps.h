@@ -12,8 +12,6 @@
 
 #include <string>
 
-// Whether `byte` is a lead byte in the system's 8-bit code page.
-bool IsSystemLeadByte(unsigned char byte);
 // The folder of `path` (before its last separator), in the system's code page.
 CString FolderOf(const CString& path);
 // Whether the 8-bit file functions take `path` whole.
@@ -22,14 +20,6 @@ bool FitsFileFunctions(const CString& path);
 // Whether `path` is the folder `folder` or lies below it, as the file system sees them: the same
 // folder under any spelling (letter case, short names, a link to it) counts.
 bool LiesWithin(const CString& path, const CString& folder);
-
-// How often, and how far apart, an operation is tried while another program holds a file: a
-// program asked to quit may still be closing its files, a virus scanner may glance at a new one.
-constexpr int kFileAttempts = 8;
-constexpr DWORD kFileRetryMs = 250;
-
-// Whether `error` says that another program holds the file for now.
-bool IsSharingError(DWORD error);
 
 // What the system says about `path`.
 FileProbe ProbeFile(const CString& path);
@@ -42,9 +32,10 @@ bool HoldFile(const CString& path, FileHandle* held, FileError* error);
 bool RenameHeld(const FileHandle& held, const CString& newPath, FileError* error);
 // Renames `from` to `to`, which must not exist, retrying while another program holds either.
 bool RenameFile(const CString& from, const CString& to, FileError* error);
-// Deletes `path`, read-only or not, retrying while another program holds it. A file that is
-// absent counts as deleted.
-bool RemoveFile(const CString& path, FileError* error, int attempts = kFileAttempts);
+// Deletes `path`, read-only or not, retrying while another program holds it (`attempts` times,
+// a quarter of a second apart; 0: as often as for any file operation). A file that is absent
+// counts as deleted.
+bool RemoveFile(const CString& path, FileError* error, int attempts = 0);
 
 // Reads exactly `size` bytes of the open file `file` (named `path`) into `buffer`.
 bool ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size, FileError* error);

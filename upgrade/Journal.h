@@ -25,8 +25,8 @@ struct JournalEntry {
     long long lastWrite = 0; // the new file's last-write time, in 100-nanosecond ticks
 };
 
+// The journal's text: its state is its name, not part of it.
 struct Journal {
-    JournalState state = JournalState::Committing;
     std::vector<JournalEntry> entries;
 };
 

@@ -34,17 +34,11 @@ CString PathOf(const CString& installBase, int item, Place place) {
                                     : installed;
 }
 
-bool Fail(const CString& path, DWORD code, FileError* error) {
-    if (error)
-        *error = {path, code};
-    return false;
-}
-
 // Whether something is at `path`; false, with the error, when the system cannot tell. A name
 // too long for the file functions is one the upgrade never made: nothing of it is there.
 bool Probe(const CString& path, FileProbe* probe, FileError* error) {
     *probe = FitsFileFunctions(path) ? ProbeFile(path) : FileProbe();
-    return probe->kind != FileProbe::Kind::Unreadable || Fail(path, probe->error, error);
+    return probe->kind != FileProbe::Kind::Unreadable || FailWith(error, path, probe->error);
 }
 
 bool GatherJournal(const CString& path, JournalFacts* facts, FileError* error) {
@@ -135,7 +129,8 @@ UpgradeTransaction::~UpgradeTransaction() {
     if (!m_begun || m_committed)
         return;
     // Should a step fail, what is left is rolled back by the next start of Setup.
-    m_held.clear();
+    for (FileHandle& held : m_held)
+        held.Reset();
     Recover(m_installBase, nullptr);
 }
 
@@ -149,18 +144,17 @@ bool UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries, FileErr
     }
     for (const CString& name : names) {
         if (!FitsFileFunctions(name))
-            return Fail(name, ERROR_FILENAME_EXCED_RANGE, error);
+            return FailWith(error, name, ERROR_FILENAME_EXCED_RANGE);
         if (ProbeFile(name).kind != FileProbe::Kind::Absent)
-            return Fail(name, ERROR_FILE_EXISTS, error);
+            return FailWith(error, name, ERROR_FILE_EXISTS);
     }
     m_journal.entries = entries;
-    m_held.resize(entries.size());
     m_begun = true;
     return true;
 }
 
 void UpgradeTransaction::Hold(size_t index, FileHandle held) {
-    m_held[index] = std::move(held);
+    m_held[m_journal.entries[index].item] = std::move(held);
 }
 
 bool UpgradeTransaction::StageCopy(size_t index, const CString& source,
@@ -188,32 +182,27 @@ bool UpgradeTransaction::Commit(FileError* error) {
     // Every installed file is held before anything changes, so that a file in use fails the
     // upgrade first and no program opens one until it has been replaced. The journal records
     // each new file as the file system keeps it.
-    for (size_t index = 0; index < m_journal.entries.size(); ++index) {
-        JournalEntry& entry = m_journal.entries[index];
+    for (JournalEntry& entry : m_journal.entries) {
         CString installed = ItemFile(m_installBase, entry.item);
         if (entry.adds) {
             if (ProbeFile(installed).kind != FileProbe::Kind::Absent)
-                return Fail(installed, ERROR_FILE_EXISTS, error);
-        } else if (!m_held[index] && !HoldFile(installed, &m_held[index], error)) {
+                return FailWith(error, installed, ERROR_FILE_EXISTS);
+        } else if (!m_held[entry.item] && !HoldFile(installed, &m_held[entry.item], error)) {
             return false;
         }
         FileProbe staged = ProbeFile(Staged(installed));
         if (staged.kind != FileProbe::Kind::File)
-            return Fail(Staged(installed), staged.error ? staged.error : ERROR_FILE_NOT_FOUND,
-                        error);
+            return FailWith(error, Staged(installed),
+                            staged.error ? staged.error : ERROR_FILE_NOT_FOUND);
         entry.size = staged.size;
         entry.lastWrite = staged.lastWrite;
     }
     if (!WriteJournal(error))
         return false;
     for (const PlanStep& step : PlanCommit(m_journal)) {
-        FileHandle* held = nullptr;
-        for (size_t index = 0; index < m_journal.entries.size(); ++index)
-            if (m_journal.entries[index].item == step.item)
-                held = &m_held[index];
         // Once the journal says Committed the upgrade is complete: a backup that cannot be
         // deleted yet is deleted by the end of the run, or the next start.
-        if (!Execute(step, m_installBase, held, error) && !m_committed)
+        if (!Execute(step, m_installBase, &m_held[step.item], error) && !m_committed)
             return false;
         if (step.kind == PlanStep::Kind::CommitJournal)
             m_committed = true;

@@ -55,7 +55,7 @@ private:
 
     CString m_installBase;
     Journal m_journal;
-    std::vector<FileHandle> m_held; // parallel to the journal's entries
+    FileHandle m_held[kItemCount]; // the installed files held, by item
     bool m_begun = false;
     bool m_committed = false;
 };

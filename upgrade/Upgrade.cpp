@@ -141,6 +141,5 @@ UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& install
             return UpgradeOutcome::Incomplete;
         }
     }
-    report->committed = transaction.Commit(error);
-    return report->committed ? UpgradeOutcome::Upgraded : UpgradeOutcome::Incomplete;
+    return transaction.Commit(error) ? UpgradeOutcome::Upgraded : UpgradeOutcome::Incomplete;
 }

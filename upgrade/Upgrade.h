@@ -31,6 +31,9 @@ enum class InstallBaseCheck {
 };
 InstallBaseCheck CheckInstallBase(const CString& installBase);
 
+// The entry text the upgrade registers in the application list.
+constexpr char kUpgradeEntryText[] = "Pack07up02.exe";
+
 enum class UpgradeOutcome {
     Upgraded,   // every row that should change changed, and the upgrade is registered
     Incomplete, // something failed: nothing was changed
@@ -41,7 +44,6 @@ struct UpgradeReport {
     int rowsDecided = 0; // rows[0 .. rowsDecided) hold decisions
     RowOutcome rows[kPayloadRowCount] = {};
     bool listFound = false; // the product has a list file
-    bool committed = false; // every change is in place
 };
 
 // Puts the payload files of `setupFolder` over the product's files below `installBase` by the

@@ -503,7 +503,6 @@ public:
     // A journal in `state` of the rows (0-based; negative: -1 - row for a row the upgrade adds).
     void WriteJournal(JournalState state, std::vector<int> rows) {
         Journal journal;
-        journal.state = state;
         for (int row : rows) {
             const int r = row < 0 ? -1 - row : row;
             journal.entries.push_back({r, row < 0, product::PayloadContent(r).size(), NewTicks(r)});

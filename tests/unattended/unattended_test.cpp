@@ -129,7 +129,6 @@ const UnattendedCase kUnattendedCases[] = {
      true,
      [](T& t) {
          Journal journal;
-         journal.state = JournalState::Committed;
          for (int row = 0; row < 9; ++row) {
              const std::string& installed = t.Product().destinationFiles[row];
              ASSERT_TRUE(::MoveFileA(installed.c_str(), BackupPathOf(installed).c_str()));

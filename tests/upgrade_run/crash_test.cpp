@@ -107,11 +107,7 @@ protected:
             Accept(licence);
             result = WaitForResult(licence);
         } else {
-            result.window = first;
-            uidriver::WaitUntil([&] {
-                result.info = uidriver::ReadMessageBox(first);
-                return !result.info.caption.empty();
-            });
+            result = ReadBox(first);
         }
         ExpectResult(result, kUpgradeDoneString);
         ASSERT_TRUE(uidriver::AnswerMessageBox(result.window, IDOK));

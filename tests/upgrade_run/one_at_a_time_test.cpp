@@ -126,13 +126,7 @@ TEST_F(UpgradeRunTest, ASetupThatCannotTellWhetherAnotherRunsSaysSoAndDoesNothin
     ASSERT_TRUE(m_setup.Started());
     HWND box = uidriver::WaitForWindow(m_setup, uidriver::WindowQuery::Dialog(), 60000);
     ASSERT_NE(box, nullptr) << "Setup ended without a word";
-    ResultBox result;
-    result.window = box;
-    uidriver::WaitUntil([&] {
-        result.info = uidriver::ReadMessageBox(box);
-        return !result.info.caption.empty() || !::IsWindow(box);
-    });
-    ExpectResult(result, kSetupRunningString);
+    ExpectResult(ReadBox(box), kSetupRunningString);
     ASSERT_TRUE(uidriver::AnswerMessageBox(box, IDOK));
     ASSERT_TRUE(m_setup.WaitForExit());
     EXPECT_EQ(m_setup.ExitCode().value_or(STILL_ACTIVE), 1618u);

@@ -241,24 +241,27 @@ ResultBox UpgradeRunTest::WaitForResult(HWND licence, DWORD timeoutMs) {
     uidriver::WindowQuery query = uidriver::WindowQuery::Dialog();
     query.owner = licence;
     query.predicate = [](HWND window) { return !uidriver::Control(window, kAnimationId); };
-    ResultBox result;
-    result.window = uidriver::WaitForWindow(m_setup, query, timeoutMs);
-    if (!result.window) {
+    HWND window = uidriver::WaitForWindow(m_setup, query, timeoutMs);
+    if (!window)
         ADD_FAILURE() << "no result message appeared; Setup "
                       << (m_setup.IsRunning()
                               ? "shows:\n" + uidriver::DescribeTopLevelWindows(m_setup.Id())
                               : std::string("ended"));
-        return result;
-    }
+    return window ? ReadBox(window) : ResultBox();
+}
+
+ResultBox ReadBox(HWND window) {
+    ResultBox box;
+    box.window = window;
     // The texts are read through messages that fail at once while Wine counts Setup's thread
     // as hung (it has not looked at its queue for a few seconds, as after a long wait); read
     // again until the box answers.
     uidriver::WaitUntil([&] {
-        result.info = uidriver::ReadMessageBox(result.window);
-        return !result.info.caption.empty() || !::IsWindow(result.window);
+        box.info = uidriver::ReadMessageBox(window);
+        return !box.info.caption.empty() || !::IsWindow(window);
     });
-    result.hasIcon = HasIcon(result.window);
-    return result;
+    box.hasIcon = HasIcon(window);
+    return box;
 }
 
 std::wstring SystemErrorText(DWORD error) {
@@ -282,19 +285,15 @@ FileErrorBox UpgradeRunTest::WaitForFileError(std::vector<HWND> notThese, DWORD 
         return !licence || ::GetWindow(window, GW_OWNER) != licence;
     };
     FileErrorBox box;
-    box.window = uidriver::WaitForWindow(m_setup, query, timeoutMs);
-    if (!box.window) {
+    HWND window = uidriver::WaitForWindow(m_setup, query, timeoutMs);
+    if (!window) {
         ADD_FAILURE() << "no file error was reported; Setup "
                       << (m_setup.IsRunning()
                               ? "shows:\n" + uidriver::DescribeTopLevelWindows(m_setup.Id())
                               : std::string("ended"));
         return box;
     }
-    uidriver::WaitUntil([&] {
-        box.info = uidriver::ReadMessageBox(box.window);
-        return !box.info.text.empty() || !::IsWindow(box.window);
-    });
-    box.hasIcon = HasIcon(box.window);
+    static_cast<ResultBox&>(box) = ReadBox(window);
     // String 125: text, the path, text, the reason, text.
     const std::wstring format = ExpectedString(kFileErrorString);
     const size_t first = format.find(L"%s");

@@ -89,11 +89,11 @@ struct ResultBox {
     bool hasIcon = false;
 };
 
+// Reads what message box `window` shows, once it answers (see ReadBox in the support file).
+ResultBox ReadBox(HWND window);
+
 // A file error message: string 125 with the file's path and the system's description.
-struct FileErrorBox {
-    HWND window = nullptr;
-    uidriver::MessageBoxInfo info;
-    bool hasIcon = false;
+struct FileErrorBox : ResultBox {
     bool shaped = false; // the text is string 125 with its two fields filled in
     std::wstring path, reason;
 };
