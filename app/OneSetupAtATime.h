@@ -9,10 +9,10 @@ public:
     OneSetupAtATime();
     // Whether this process is the one that may run the upgrade. False also when Setup cannot tell
     // (the lock could not be made): another Setup may be running.
-    bool IsTheOne() const { return m_isTheOne; }
+    [[nodiscard]] bool IsTheOne() const { return m_isTheOne; }
     // Brings the licence dialog of the Setup that runs, or what it shows on top, to the front.
     // False when there is none to be found on this desktop.
-    static bool ShowTheRunningSetup();
+    [[nodiscard]] static bool ShowTheRunningSetup();
 
 private:
     KernelHandle m_mutex;

@@ -1,17 +1,15 @@
-// Removing Setup.exe and its folder after the run: the installer starts a temporary copy of
-// itself, which waits until the installer has ended, then deletes it and removes the setup
-// folder. The copy's own file is deleted by the system when the copy ends, since it was opened
-// with delete-on-close.
-//
 // The copy lives in the user's temporary folder, whose path the system's 8-bit code page may not
 // spell (a user name in another script): the copy's own steps use the wide functions. The path
 // of Setup.exe reaches the copy as an 8-bit argument, and is one the 8-bit functions take.
-#include "app/SetupApp.h"
+#include "app/SelfRemoval.h"
 
 #include "app/CleanupCommandLine.h"
-#include "app/ModulePath.h"
+#include "framework/AfxFile.h"
 #include "framework/Handles.h"
 #include "upgrade/FileOps.h"
+#include "upgrade/InstallInfo.h"
+#include "upgrade/PayloadRules.h"
+#include "upgrade/RegReader.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,22 +18,11 @@
 namespace {
 constexpr int kDeleteAttempts = 20;
 
-// The handle value of argument 1: decimal digits with an optional sign, nothing else.
+// The handle value of argument 1: decimal digits with an optional minus sign, nothing else.
 bool ParseHandleValue(const char* text, long* value) {
-    if (!text || !*text)
-        return false;
-    const char* p = text;
-    if (*p == '-')
-        ++p;
-    if (!*p)
-        return false;
-    for (const char* q = p; *q; ++q) {
-        if (*q < '0' || *q > '9')
-            return false;
-    }
     char* end = nullptr;
     *value = std::strtol(text, &end, 10);
-    return end && *end == '\0';
+    return (text[0] == '-' || (text[0] >= '0' && text[0] <= '9')) && end != text && *end == '\0';
 }
 
 // Waits until the process behind `handle` has ended. False when `handle` is not a handle to
@@ -56,10 +43,15 @@ std::wstring FolderWithin(const std::wstring& folder, size_t longest) {
     std::wstring within = folder.size() <= longest ? folder : AfxShortPathOf(folder);
     return within.size() <= longest ? within : std::wstring();
 }
-} // namespace
 
-void CSetupApp::StartSelfRemoval() {
-    CString modulePath = OwnModulePath();
+// Whether `folder` is the install base or lies below it: Setup was unpacked into the product's
+// own folders, and what lies there is the product's.
+bool InInstallTree(const CString& folder, const CString& installBase) {
+    return !installBase.IsEmpty() && LiesWithin(folder, installBase);
+}
+
+// Starts the temporary copy that removes `modulePath` and its folder once this process has ended.
+void StartSelfRemoval(const CString& modulePath) {
     std::wstring temporaryFolder = AfxTemporaryFolder();
     // GetTempFileName takes a folder of at most kLongestTemporaryFolder characters, and a
     // current folder may have at most kLongestPath.
@@ -70,7 +62,7 @@ void CSetupApp::StartSelfRemoval() {
         !::GetTempFileNameW(namingFolder.c_str(), L"Del", 0, temporaryCopy))
         return;
     if (!::CopyFileW(WideText(modulePath.Str()).c_str(), temporaryCopy, FALSE)) {
-        ::DeleteFileW(temporaryCopy);
+        (void)::DeleteFileW(temporaryCopy);
         return;
     }
     // From here on, closing this handle deletes the copy unless the copy runs from it.
@@ -81,7 +73,7 @@ void CSetupApp::StartSelfRemoval() {
     KernelHandle self(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE,
                                     ::GetCurrentProcessId()));
     if (!copyFile || !self) {
-        ::DeleteFileW(temporaryCopy);
+        (void)::DeleteFileW(temporaryCopy);
         return;
     }
 
@@ -111,25 +103,43 @@ void CSetupApp::StartSelfRemoval() {
     }
 }
 
-void CSetupApp::RunCleanupMode() {
-    if (__argc < 3)
+} // namespace
+
+void RemoveSetup(const CString& setupExe, const CString& installBase) {
+    // Without a trustworthy path of its own there is no folder Setup may clean, and in the
+    // product's own folders there is nothing Setup may delete.
+    const CString setupFolder = FolderOf(setupExe);
+    if (setupFolder.IsEmpty() || InInstallTree(setupFolder, installBase))
         return;
+    // A payload file that cannot be deleted keeps the folder in place, Setup.exe is still removed.
+    for (const PayloadRow& row : kPayloadRows) {
+        CString payload = setupFolder + row.source;
+        if (FitsFileFunctions(payload))
+            (void)::DeleteFileA(payload);
+    }
+    StartSelfRemoval(setupExe);
+}
+
+int RunCleanupCopy(int argc, char** argv) {
     long value = 0;
-    if (!ParseHandleValue(__argv[1], &value))
-        return;
+    if (argc < 3 || !ParseHandleValue(argv[1], &value))
+        return 0;
     HANDLE installer = reinterpret_cast<HANDLE>(static_cast<intptr_t>(value));
     if (!WaitOutProcess(installer))
-        return;
+        return 0;
     ::CloseHandle(installer);
 
-    CString setupExe = __argv[2];
+    CString setupExe = argv[2];
     CString folder = FolderOf(setupExe);
-    // Nothing in the product's own folders is Setup's to delete.
-    CString installBase = RegisteredInstallBase();
-    if (folder.IsEmpty() || !FitsFileFunctions(setupExe) ||
-        (!installBase.IsEmpty() && LiesWithin(folder, installBase)))
-        return;
-    // The executable may still be mapped for a moment after its process ended.
-    RemoveFile(setupExe, nullptr, kDeleteAttempts);
-    ::RemoveDirectoryA(folder);
+    // Nothing in the product's own folders is Setup's to delete. The copy is a process of its own:
+    // it reads the install base from the registry itself.
+    CString installBase;
+    (void)CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
+    if (folder.IsEmpty() || !FitsFileFunctions(setupExe) || InInstallTree(folder, installBase))
+        return 0;
+    // The executable may still be mapped for a moment after its process ended; what cannot be
+    // deleted stays, with nobody to tell.
+    (void)RemoveFile(setupExe, kDeleteAttempts);
+    (void)::RemoveDirectoryA(folder);
+    return 0;
 }

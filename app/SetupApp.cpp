@@ -1,126 +1,61 @@
 #include "app/SetupApp.h"
 
-#include "app/ModulePath.h"
 #include "app/OneSetupAtATime.h"
 #include "app/RunMode.h"
+#include "app/SelfRemoval.h"
 #include "res/resource.h"
-#include "ui/SetupDlg.h"
-#include "framework/AfxFile.h"
+#include "ui/LicenceView.h"
+#include "ui/Outcomes.h"
 #include "upgrade/FileOps.h"
-#include "upgrade/InstallInfo.h"
-#include "upgrade/PayloadRules.h"
-#include "upgrade/Transaction.h"
+#include "upgrade/SetupLog.h"
 
 CSetupApp theApp;
 
 namespace {
-void ShowMessage(UINT id) {
-    CString text;
-    text.LoadString(id);
-    AfxMessageBox(text, MB_OK);
-}
-
-int ExitCodeOf(SetupResult result) {
-    switch (result) {
-    case SetupResult::Upgraded:
-        return kExitSuccess;
-    case SetupResult::Declined:
-        return kExitDeclined;
-    case SetupResult::WrongProduct:
-        return kExitNotThisProduct;
-    default:
-        return kExitFailed;
-    }
-}
-
-// Whether the setup folder is the install base or lies below it: Setup was unpacked into the
-// product's own folders, and what lies there is the product's.
-bool InInstallTree(const CString& setupFolder, const CString& installBase) {
-    return !installBase.IsEmpty() && LiesWithin(setupFolder, installBase);
+// The full path of the running executable in a form the 8-bit file functions take (see
+// AnsiPathOf), or "" when there is none: a path cut short is never used.
+CString OwnModulePath() {
+    std::wstring path = AfxModuleFileName(nullptr);
+    return path.empty() ? CString() : AnsiPathOf(path);
 }
 } // namespace
 
-CString CSetupApp::RegisteredInstallBase() {
-    CString installBase;
-    CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
-    return installBase;
-}
-
-CSetupApp::CSetupApp() {
-    m_fileErrorFormat = IDS_FILE_ERROR;
-}
-
 BOOL CSetupApp::InitInstance() {
-    AfxEnableControlContainer();
-    Enable3dControls();
-
-    switch (RunModeOf(__argc, __argv)) {
-    case RunMode::Cleanup:
-        RunCleanupMode();
-        break;
-    case RunMode::Unattended:
-        RunUnattended();
-        break;
-    default:
-        RunInstallerMode();
-        break;
+    const RunMode mode = RunModeOf(__argc, __argv);
+    if (mode == RunMode::Cleanup) {
+        m_exitCode = RunCleanupCopy(__argc, __argv);
+        return FALSE;
     }
-    return FALSE;
-}
+    const bool person = mode == RunMode::Installer;
+    SetupLog log(true);
+    log.Line(CString("Quillo Setup " SETUP_VERSION_TEXT) +
+             (person ? ", run by a person" : ", unattended run"));
+    log.Line(std::wstring(L"Command line: ") + ::GetCommandLineW());
 
-void CSetupApp::RunInstallerMode() {
+    const CString setupExe = OwnModulePath();
+    RunResult run;
+    run.outcome = Outcome::AnotherSetup;
     OneSetupAtATime lock;
-    if (!lock.IsTheOne()) {
+    if (lock.IsTheOne()) {
+        const RunInput input = {FolderOf(setupExe), ReadInstalledProduct()};
+        log.Line("Setup folder: " + input.setupFolder);
+        LicenceView licence; // its windows close as the block ends
+        RunPresenter nobody; // an unattended run shows nothing
+        run = RunSetup(input, person ? static_cast<RunPresenter&>(licence) : nobody, log);
+    } else if (person && !OneSetupAtATime::ShowTheRunningSetup()) {
         // The running Setup speaks for itself; one that cannot be shown is said to run.
-        m_exitCode = kExitAnotherSetup;
-        if (!OneSetupAtATime::ShowTheRunningSetup())
-            ShowMessage(IDS_SETUP_RUNNING);
-        return;
+        (void)LicenceView().Tell(Outcome::AnotherSetup);
     }
-    gModulePath = OwnModulePath();
-    CString setupFolder = FolderOf(gModulePath);
 
-    // An upgrade cut short by a crash is finished or rolled back before anything else.
-    const CString startBase = RegisteredInstallBase();
-    CString upgradedBase = startBase; // where the upgrade that completed ran
-    SetupResult result = SetupResult::Declined;
-    FileError error;
-    switch (UpgradeTransaction::Recover(startBase, &error)) {
-    case UpgradeTransaction::Recovery::Failed:
-        result = SetupResult::Incomplete;
-        if (error.code != 0)
-            AfxReportFileError(error);
-        ShowMessage(IDS_UPGRADE_INCOMPLETE);
-        break;
-    case UpgradeTransaction::Recovery::Completed:
-        result = SetupResult::Upgraded;
-        ShowMessage(IDS_UPGRADE_DONE);
-        break;
-    default: {
-        CSetupDlg dlg(setupFolder);
-        m_pMainWnd = &dlg;
-        dlg.DoModal();
-        m_pMainWnd = nullptr;
-        result = dlg.Result();
-        if (!dlg.InstallBase().IsEmpty())
-            upgradedBase = dlg.InstallBase();
-    }
-    }
-    m_exitCode = ExitCodeOf(result);
-    if (result == SetupResult::Upgraded)
-        UpgradeTransaction::Finish(upgradedBase);
-
-    // After a failed upgrade everything stays, so that it can be run again. Without a
-    // trustworthy path of its own there is no folder Setup may clean, and in the product's own
-    // folders there is nothing Setup may delete.
-    if (result == SetupResult::Incomplete || setupFolder.IsEmpty() ||
-        InInstallTree(setupFolder, startBase) || InInstallTree(setupFolder, upgradedBase))
-        return;
-    gModulePath = setupFolder;
-    for (const PayloadRow& row : kPayloadRows) {
-        CString payload = gModulePath + row.source;
-        if (FitsFileFunctions(payload))
-            ::DeleteFileA(payload);
-    }
-    StartSelfRemoval();
+    // After a failed run everything stays, so that it can be run again; an unattended run never
+    // touches the setup folder (the deployer's, often a share that the next machine needs); nor
+    // does a run whose outcome the person was not told.
+    const OutcomeRow& row = RowOf(run.outcome);
+    if (person && row.endsSetup && run.told)
+        RemoveSetup(setupExe, run.installBase);
+    m_exitCode = row.exitCode;
+    char code[16];
+    wsprintfA(code, "%d", m_exitCode);
+    log.Line(CString("Exit code ") + code + " (" + row.logText + ")");
+    return FALSE;
 }

@@ -248,13 +248,11 @@ void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
     jobs.push_back({c.name + " registration", [&c, &parts, setupFolder, installBase] {
                         Restore(c);
                         double start = Now();
-                        FileError error;
-                        UpgradeOutcome outcome =
-                            UpgradeProduct(setupFolder, installBase, kEntry, &error);
+                        const bool upgraded = UpgradeProduct(setupFolder, installBase, kEntry).Ok();
                         double elapsed = Now() - start;
                         UpgradeTransaction::Finish(installBase);
                         parts.finish.push_back(Now() - start - elapsed);
-                        if (outcome != UpgradeOutcome::Upgraded || !RegisteredAndTidy(c))
+                        if (!upgraded || !RegisteredAndTidy(c))
                             Problem("the upgrade did not register on " + c.product.listFile);
                         return elapsed;
                     }});
@@ -282,16 +280,11 @@ void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
                         double start = Now();
                         bool ok = false;
                         {
-                            FileError error;
                             FileHandle held;
                             AppListContent content;
-                            NewFile staged;
-                            ok = HoldFile(list, &held, &error) &&
-                                 RegisterInAppList(held.Get(), list, kEntry, &content, &error) &&
-                                 staged.Create(c.stagedPath.c_str(), &error) &&
-                                 staged.Write(content.bytes.data(),
-                                              static_cast<DWORD>(content.bytes.size()), &error) &&
-                                 staged.Finish(nullptr, list, &error);
+                            ok = HoldFile(list, &held).Ok() &&
+                                 RegisterInAppList(held.Get(), list, kEntry, &content).Ok() &&
+                                 WriteNewFile(c.stagedPath.c_str(), content.bytes, list).Ok();
                         }
                         ok = ok && RenameOver(c.stagedPath, c.product.listFile);
                         double elapsed = Now() - start;
@@ -308,20 +301,19 @@ void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
                         bool ok = true;
                         double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
                         {
-                            FileError error;
                             UpgradeTransaction transaction(installBase);
                             const CString list(c.product.listFile);
                             FileHandle held;
                             AppListContent content;
-                            ok = HoldFile(list, &held, &error) &&
-                                 RegisterInAppList(held.Get(), list, kEntry, &content, &error);
+                            ok = HoldFile(list, &held).Ok() &&
+                                 RegisterInAppList(held.Get(), list, kEntry, &content).Ok();
                             t1 = Now();
-                            ok = ok && transaction.Begin({{kListItem, false}}, &error);
+                            ok = ok && transaction.Begin({{kListItem, false}}).Ok();
                             transaction.Hold(0, std::move(held));
                             t2 = Now();
-                            ok = ok && transaction.StageBytes(0, content.bytes, &error);
+                            ok = ok && transaction.StageBytes(0, content.bytes).Ok();
                             t3 = Now();
-                            ok = ok && transaction.Commit(&error);
+                            ok = ok && transaction.Commit().Ok();
                             t4 = Now();
                         }
                         UpgradeTransaction::Finish(installBase);
@@ -381,12 +373,11 @@ enum JobIndex { kRegistration, kFloor, kPlain, kListAlone, kSteps, kFixed };
 // Checks once, outside any timing, that the registration leaves exactly the expected bytes.
 void CheckRegistrationResult(const ListCase& c) {
     Restore(c);
-    FileError error;
-    UpgradeOutcome outcome = UpgradeProduct(c.product.setupFolder.c_str(),
-                                            c.product.installBase.c_str(), kEntry, &error);
+    const bool upgraded =
+        UpgradeProduct(c.product.setupFolder.c_str(), c.product.installBase.c_str(), kEntry).Ok();
     UpgradeTransaction::Finish(c.product.installBase.c_str());
     std::string after = product::ReadFileBytes(c.product.listFile);
-    if (outcome != UpgradeOutcome::Upgraded || after != c.expected || !RegisteredAndTidy(c))
+    if (!upgraded || after != c.expected || !RegisteredAndTidy(c))
         Problem("the registration's result on " + c.name + " is not the expected list");
     else
         Detail(Format("checked: UpgradeProduct on the %s list registers the entry, leaves the "
@@ -629,11 +620,10 @@ int RunMemoryChild(int argc, char** argv) {
     std::string what = argv[3];
     WriteCounters(out, "before");
     if (what == "upgrade" && argc >= 6) {
-        FileError error;
-        UpgradeOutcome outcome = UpgradeProduct(argv[4], argv[5], kEntry, &error);
+        const bool upgraded = UpgradeProduct(argv[4], argv[5], kEntry).Ok();
         WriteCounters(out, "after");
         UpgradeTransaction::Finish(argv[5]);
-        std::fprintf(out, "result %d\n", outcome == UpgradeOutcome::Upgraded ? 0 : 1);
+        std::fprintf(out, "result %d\n", upgraded ? 0 : 1);
     } else if (what == "calibrate") {
         SIZE_T size = static_cast<SIZE_T>(std::atof(argv[4]));
         char* buffer = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, size));

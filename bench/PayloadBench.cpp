@@ -99,13 +99,11 @@ void RunPayloadBench() {
     jobs.push_back({"UpgradeProduct", [&] {
                         Reset(tree);
                         double start = Now();
-                        FileError error;
-                        UpgradeOutcome outcome =
-                            UpgradeProduct(setupFolder, installBase, kEntry, &error);
+                        const bool upgraded = UpgradeProduct(setupFolder, installBase, kEntry).Ok();
                         double elapsed = Now() - start;
                         UpgradeTransaction::Finish(installBase);
                         finish.push_back(Now() - start - elapsed);
-                        if (outcome != UpgradeOutcome::Upgraded)
+                        if (!upgraded)
                             Problem("UpgradeProduct did not upgrade");
                         if (!AllReplaced(tree))
                             Problem("the upgrade left a destination without its payload");
@@ -126,23 +124,24 @@ void RunPayloadBench() {
         bool ok = true;
         double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
         {
-            FileError error;
             UpgradeTransaction transaction(installBase);
-            ok = transaction.Begin(entries, &error);
+            ok = transaction.Begin(entries).Ok();
             t1 = Now();
             for (int row = 0; ok && row < kPayloadRowCount; ++row)
-                ok = transaction.StageCopy(row, tree.paths.payloadFiles[row].c_str(),
-                                           release ? &tree.digests[row] : nullptr, &error);
+                ok = transaction
+                         .StageCopy(row, tree.paths.payloadFiles[row].c_str(),
+                                    release ? &tree.digests[row] : nullptr)
+                         .Ok();
             t2 = Now();
             const CString listPath(tree.paths.listFile);
             FileHandle held;
             AppListContent content;
-            ok = ok && HoldFile(listPath, &held, &error) &&
-                 RegisterInAppList(held.Get(), listPath, kEntry, &content, &error);
+            ok = ok && HoldFile(listPath, &held).Ok() &&
+                 RegisterInAppList(held.Get(), listPath, kEntry, &content).Ok();
             transaction.Hold(kPayloadRowCount, std::move(held));
-            ok = ok && transaction.StageBytes(kPayloadRowCount, content.bytes, &error);
+            ok = ok && transaction.StageBytes(kPayloadRowCount, content.bytes).Ok();
             t3 = Now();
-            ok = ok && transaction.Commit(&error);
+            ok = ok && transaction.Commit().Ok();
             t4 = Now();
         }
         UpgradeTransaction::Finish(installBase);

@@ -1,7 +1,5 @@
 #include "AfxApp.h"
 
-#include "AfxFile.h"
-
 #include <commctrl.h>
 #include <mbctype.h>
 
@@ -25,19 +23,14 @@ CString ModuleBaseName(HINSTANCE instance) {
 void NarrowDllSearchPath() {
     HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto setDefault = AfxFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
     if (setDefault)
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     ::SetDllDirectoryA("");
 }
 } // namespace
 
-CWinApp::CWinApp(const char* appName) {
-    if (appName) {
-        m_appName = appName;
-        m_pszAppName = m_appName;
-    }
+CWinApp::CWinApp() {
     g_app = this;
 }
 
@@ -46,7 +39,7 @@ CWinApp* AfxGetApp() {
 }
 
 const char* AfxGetAppName() {
-    return g_app && g_app->m_pszAppName ? g_app->m_pszAppName : "";
+    return g_app ? g_app->m_appName : "";
 }
 
 HINSTANCE AfxGetResourceHandle() {
@@ -58,66 +51,41 @@ HINSTANCE AfxFindResourceHandle(LPCSTR name, LPCSTR type) {
     return ::FindResourceA(module, name, type) ? module : nullptr;
 }
 
-int AfxMessageBox(const char* text, UINT type) {
-    HWND owner = g_app && g_app->m_pMainWnd ? g_app->m_pMainWnd->m_hWnd : nullptr;
-    if (owner && !::IsWindow(owner))
-        owner = nullptr;
-    return ::MessageBoxA(owner, text, AfxGetAppName(), type);
-}
-
-void AfxReportFileError(const FileError& error, HWND owner) {
-    CString format = "%s: %s";
-    if (g_app && g_app->m_fileErrorFormat)
-        format.LoadString(g_app->m_fileErrorFormat);
-    CString reason = SystemErrorText(error.code);
-    // wsprintfA stops at 1024 characters; build the text by hand instead.
-    std::string result;
-    const std::string& f = format.Str();
-    int field = 0;
-    for (size_t i = 0; i < f.size(); ++i) {
-        if (f[i] == '%' && i + 1 < f.size() && f[i + 1] == 's') {
-            result += field++ == 0 ? error.path.Str() : reason.Str();
-            ++i;
-        } else {
-            result += f[i];
-        }
-    }
-    if (owner)
-        ::MessageBoxA(owner, result.c_str(), AfxGetAppName(), MB_OK | MB_ICONERROR);
-    else
-        AfxMessageBox(result.c_str(), MB_OK | MB_ICONERROR);
-}
-
-HMODULE AfxLoadSystemLibrary(const char* name) {
+Result AfxLoadSystemLibrary(const char* name, HMODULE* module) {
     // The system folder, a separator and a name of at most 30 characters.
     char path[MAX_PATH + 32] = {};
     UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH || lstrlenA(name) > 30)
-        return nullptr;
+        return Failed(name, ERROR_FILENAME_EXCED_RANGE);
     lstrcatA(path, "\\");
     lstrcatA(path, name);
-    return ::LoadLibraryA(path);
+    *module = ::LoadLibraryA(path);
+    return *module ? Result() : LastError(path);
 }
 
-bool AfxInitCommonControls() {
+Result AfxInitCommonControls() {
     // comctl32 is not a known DLL: load it from the system folder by full path.
-    HMODULE comctl = AfxLoadSystemLibrary("comctl32.dll");
-    if (!comctl)
-        return false;
+    HMODULE comctl = nullptr;
+    if (Result loaded = AfxLoadSystemLibrary("comctl32.dll", &comctl); !loaded)
+        return loaded;
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    auto init = reinterpret_cast<InitFn>(
-        reinterpret_cast<void*>(::GetProcAddress(comctl, "InitCommonControlsEx")));
+    auto init = AfxFunction<InitFn>(comctl, "InitCommonControlsEx");
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_ANIMATE_CLASS};
-    return init && init(&icc);
+    if (!init)
+        return Failed("comctl32.dll", ERROR_PROC_NOT_FOUND);
+    return init(&icc) ? Result() : Failed("comctl32.dll", ERROR_CLASS_DOES_NOT_EXIST);
 }
 
-// Controls are drawn by the system in their classic look; nothing to enable.
-void Enable3dControls() {
-}
-void AfxEnableControlContainer() {
+// A crash ends the program as any other fault it cannot carry on from.
+static LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) {
+    AfxFatalExit();
 }
 
 int AfxWinMain(HINSTANCE instance) {
+    // No system box ever: a missing disk or a share that went away gives an error code, and a
+    // crash neither shows the system's fault box nor waits for one to be answered.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    ::SetUnhandledExceptionFilter(EndOnCrash);
     NarrowDllSearchPath();
     // Multibyte text functions follow the system's code page, as the paths
     // and registry texts they handle do.
@@ -126,10 +94,7 @@ int AfxWinMain(HINSTANCE instance) {
     if (!app)
         return 1;
     app->m_hInstance = instance;
-    if (!app->m_pszAppName) {
-        app->m_appName = ModuleBaseName(instance);
-        app->m_pszAppName = app->m_appName;
-    }
+    app->m_appName = ModuleBaseName(instance);
     app->InitInstance();
     return app->ExitInstance();
 }

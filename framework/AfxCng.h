@@ -3,7 +3,7 @@
 // imported DLL would be looked for beside Setup.exe first, before any of the program's code runs.
 #pragma once
 
-#include <windows.h>
+#include "AfxFile.h"
 
 #include <bcrypt.h>
 
@@ -17,6 +17,9 @@ struct CngFunctions {
     decltype(&::BCryptDestroyHash) destroyHash;
 };
 
-// bcrypt.dll's functions, loaded on the first call and kept for the life of the process;
-// nullptr when the library or one of its functions cannot be found.
-const CngFunctions* AfxCng();
+// bcrypt.dll's functions, loaded on the first call and kept for the life of the process. The
+// failure names bcrypt.dll: it cannot be loaded, or lacks a function.
+Result AfxLoadCng(const CngFunctions** functions);
+// A CNG call that returned `status`: success, or a failure that names bcrypt.dll with the
+// system's error code for that status.
+Result AfxCngResult(NTSTATUS status);

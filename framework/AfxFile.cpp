@@ -28,29 +28,22 @@ std::wstring AfxTemporaryFolder() {
     return folder;
 }
 
-bool FailWith(FileError* error, const CString& path, DWORD code) {
-    if (error)
-        *error = {path, code};
-    return false;
+Result Failed(const CString& path, DWORD code) {
+    return {path, code == ERROR_SUCCESS ? ERROR_GEN_FAILURE : code};
+}
+
+Result LastError(const CString& path) {
+    return Failed(path, ::GetLastError());
 }
 
 CString SystemErrorText(DWORD code) {
-    char* text = nullptr;
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                        FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    CString result;
-    if (length > 0 && text) {
-        // System texts end with a line break; the message box adds its own layout.
-        while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n'))
-            --length;
-        result = CString(text, static_cast<int>(length));
-    } else {
-        char number[32];
-        wsprintfA(number, "%lu", code);
-        result = number;
-    }
-    if (text)
-        ::LocalFree(text);
-    return result;
+    char text[512];
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    nullptr, code, 0, text, sizeof text, nullptr);
+    if (length == 0)
+        length = static_cast<DWORD>(wsprintfA(text, "%lu", code));
+    // System texts end with a line break; the message box adds its own layout.
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n'))
+        --length;
+    return CString(text, static_cast<int>(length));
 }

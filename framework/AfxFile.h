@@ -1,17 +1,24 @@
-// A file operation that failed: which file, and the system's error code. Failing steps return it;
-// the one place that decides the outcome reads it and, when it tells the user, shows both.
+// What a step that can fail returns, and the file helpers the program needs of the system.
 #pragma once
 
 #include "AfxString.h"
 
-struct FileError {
+// Success, or what failed (a file, a folder, a system library) and the system's error code. Every
+// step that can fail returns one; the one place that decides the outcome reads it and, when it
+// tells the user, shows both. A failure always carries a code other than ERROR_SUCCESS (running
+// out of memory is ERROR_NOT_ENOUGH_MEMORY).
+struct [[nodiscard]] Result {
     CString path;
-    DWORD code = 0;
+    DWORD code = ERROR_SUCCESS;
+
+    bool Ok() const { return code == ERROR_SUCCESS; }
+    explicit operator bool() const { return Ok(); }
 };
 
-// Fills in `error` (unless null) with `path` and `code`; returns false, for a failing step to
-// return.
-bool FailWith(FileError* error, const CString& path, DWORD code);
+// The failure of `path` with the system's error `code`.
+Result Failed(const CString& path, DWORD code);
+// The failure of `path` with the calling thread's last error.
+Result LastError(const CString& path);
 
 // The system's own description of error `code`, in the user's language; the number when the
 // system has none.

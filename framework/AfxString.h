@@ -5,12 +5,32 @@
 #include <windows.h>
 #include <string>
 
+// Its members are never inlined: a CString is made, joined, moved and destroyed in very many
+// places (every path, every Result), and one call each is far smaller than the string's own code
+// inlined there.
+#define AFX_CALLED [[gnu::noinline]]
+
 class CString {
 public:
     CString() = default;
-    CString(const char* text) : m_text(text ? text : "") {}
-    CString(const char* text, int length) : m_text(text, length) {}
-    CString(const std::string& text) : m_text(text) {}
+    AFX_CALLED CString(const char* text) : m_text(text ? text : "") {}
+    AFX_CALLED CString(const char* text, int length) : m_text(text, length) {}
+    AFX_CALLED CString(const std::string& text) : m_text(text) {}
+    AFX_CALLED CString(const CString& other) : m_text(other.m_text) {}
+    AFX_CALLED CString(CString&& other) noexcept : m_text(std::move(other.m_text)) {}
+    AFX_CALLED ~CString() {}
+    AFX_CALLED CString& operator=(const CString& other) {
+        m_text = other.m_text;
+        return *this;
+    }
+    AFX_CALLED CString& operator=(CString&& other) noexcept {
+        m_text.swap(other.m_text);
+        return *this;
+    }
+    AFX_CALLED CString& operator=(const char* text) {
+        m_text = text ? text : "";
+        return *this;
+    }
 
     int GetLength() const { return static_cast<int>(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }
@@ -21,27 +41,24 @@ public:
     // loader picks, whole whatever its length; an absent string gives "" and false.
     BOOL LoadString(UINT id);
 
-    CString& operator=(const char* text) {
-        m_text = text ? text : "";
-        return *this;
-    }
-    CString& operator+=(const CString& other) {
+    AFX_CALLED CString& operator+=(const CString& other) {
         m_text += other.m_text;
         return *this;
     }
-    CString& operator+=(const char* text) {
+    AFX_CALLED CString& operator+=(const char* text) {
         m_text += text ? text : "";
         return *this;
     }
-    CString& operator+=(char c) {
-        m_text += c;
-        return *this;
-    }
-    friend CString operator+(CString a, const CString& b) { return a += b; }
-    friend CString operator+(CString a, const char* b) { return a += b; }
-    friend CString operator+(const char* a, const CString& b) { return CString(a) += b; }
+    AFX_CALLED friend CString operator+(const CString& a, const CString& b) { return Joined(a, b); }
+    AFX_CALLED friend CString operator+(const CString& a, const char* b) { return Joined(a, b); }
+    AFX_CALLED friend CString operator+(const char* a, const CString& b) { return Joined(a, b); }
 
 private:
+    static CString Joined(CString a, const CString& b) {
+        a += b;
+        return a;
+    }
+
     std::string m_text;
 };
 

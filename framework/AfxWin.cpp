@@ -3,16 +3,8 @@
 #include "AfxApp.h"
 
 namespace {
-// The dialog being created by DoModal, until its window exists. The program
-// has one user-interface thread, so one slot is enough.
-CDialog* s_creating = nullptr;
-HHOOK s_hook = nullptr;
 const char kThisProperty[] = "Setup.CDialog";
 } // namespace
-
-int CWnd::MessageBox(const char* text, const char* caption, UINT type) const {
-    return ::MessageBoxA(m_hWnd, text, caption ? caption : AfxGetAppName(), type);
-}
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
     if (control.m_hWnd == nullptr)
@@ -25,23 +17,57 @@ BOOL CDialog::UpdateData() {
     return TRUE;
 }
 
+// The dialog's texts come from the template as stored (Unicode), so the Chinese about box keeps
+// its text on an English system.
 INT_PTR CDialog::DoModal() {
-    // The dialog manager sends WM_CREATE before the dialog procedure is
-    // attached; a creation hook gives the window to this object first.
-    CDialog* outer = s_creating;
-    s_creating = this;
-    s_hook = ::SetWindowsHookExA(WH_CBT, CbtHook, nullptr, ::GetCurrentThreadId());
-    // The dialog's texts come from the template as stored (Unicode), so the
-    // Chinese about box keeps its text on an English system.
-    INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
-                                       Owner(), DialogProc, reinterpret_cast<LPARAM>(this));
-    if (s_hook) {
-        ::UnhookWindowsHookEx(s_hook);
-        s_hook = nullptr;
+    return ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), Owner(),
+                             DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+bool CDialog::Create() {
+    return ::CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), Owner(),
+                                DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+bool CDialog::HandleMessage(MSG& message) {
+    if (message.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(message.wParam));
+        return false;
     }
-    s_creating = outer;
+    // Tab, Enter and Escape go to the dialog that holds the focus, as in a modal dialog.
+    HWND dialog = message.hwnd ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (!dialog || !FromHandle(dialog) || !::IsDialogMessageW(dialog, &message)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return true;
+}
+
+int CDialog::RunModalLoop() {
+    m_inModalLoop = true;
+    MSG message;
+    while (m_inModalLoop && m_hWnd && ::GetMessageW(&message, nullptr, 0, 0) > 0 &&
+           HandleMessage(message)) {
+    }
+    m_inModalLoop = false;
+    return m_modalResult;
+}
+
+void CDialog::EndModalLoop(int result) {
+    m_modalResult = result;
+    m_inModalLoop = false;
+}
+
+void CDialog::PumpMessages() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) && HandleMessage(message)) {
+    }
+}
+
+void CDialog::DestroyWindow() {
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
     m_hWnd = nullptr;
-    return result;
 }
 
 // The parent given at construction; without one, the application's main
@@ -56,46 +82,8 @@ HWND CDialog::Owner() const {
     return nullptr;
 }
 
-LRESULT CALLBACK CDialog::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-    HHOOK hook = s_hook;
-    if (code == HCBT_CREATEWND && s_creating) {
-        CDialog* self = s_creating;
-        HWND hwnd = reinterpret_cast<HWND>(wParam);
-        s_creating = nullptr;
-        self->m_hWnd = hwnd;
-        ::SetPropA(hwnd, kThisProperty, self);
-        self->m_creationSuper = reinterpret_cast<WNDPROC>(
-            ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CreationProc)));
-        ::UnhookWindowsHookEx(hook);
-        s_hook = nullptr;
-        return 0;
-    }
-    return ::CallNextHookEx(hook, code, wParam, lParam);
-}
-
 CDialog* CDialog::FromHandle(HWND hwnd) {
     return static_cast<CDialog*>(::GetPropA(hwnd, kThisProperty));
-}
-
-// Window procedure installed at creation: hands WM_CREATE to OnCreate, and
-// everything else to the dialog manager underneath.
-LRESULT CALLBACK CDialog::CreationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    CDialog* self = FromHandle(hwnd);
-    if (!self)
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    WNDPROC super = self->m_creationSuper;
-    if (message == WM_CREATE) {
-        self->m_createMessage = {hwnd, message, wParam, lParam, 0, {0, 0}};
-        self->m_inCreate = true;
-        LRESULT result = self->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));
-        self->m_inCreate = false;
-        return result;
-    }
-    if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
-        ::RemovePropA(hwnd, kThisProperty);
-    }
-    return ::CallWindowProcW(super, hwnd, message, wParam, lParam);
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -107,6 +95,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     }
     if (!self)
         return FALSE;
+    if (message == WM_NCDESTROY) {
+        // The window is gone: so is the loop that waits for it.
+        ::RemovePropA(hwnd, kThisProperty);
+        self->m_hWnd = nullptr;
+        self->m_inModalLoop = false;
+        return FALSE;
+    }
     return self->Dispatch(message, wParam, lParam);
 }
 
@@ -130,7 +125,7 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
                 break;
             }
         }
-        result = OnCommand(wParam, lParam);
+        m_wantsDefault = true;
         break;
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
@@ -155,9 +150,6 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CDialog::Default() {
-    if (m_inCreate)
-        return ::CallWindowProcW(m_creationSuper, m_hWnd, WM_CREATE, m_createMessage.wParam,
-                                 m_createMessage.lParam);
     // In the dialog procedure, default processing is the dialog manager's,
     // which runs when the procedure returns FALSE.
     m_wantsDefault = true;
@@ -170,14 +162,6 @@ BOOL CDialog::OnInitDialog() {
     return TRUE;
 }
 
-BOOL CDialog::OnCommand(WPARAM, LPARAM) {
-    Default();
-    return FALSE;
-}
-
-int CDialog::OnCreate(LPCREATESTRUCT) {
-    return static_cast<int>(Default());
-}
 void CDialog::OnTimer(UINT_PTR) {
     Default();
 }

@@ -21,8 +21,6 @@ public:
     void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
-    // A message box owned by this window; no caption means the application's name.
-    int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK) const;
 
     HWND m_hWnd = nullptr;
 };
@@ -40,16 +38,32 @@ public:
 // Binds control `id` of the dialog to `control`.
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 
-// A modal dialog on a template. Its static dialog procedure binds `this` to
-// the window and dispatches to the virtual handlers below; a handler of the
-// base class asks for the dialog manager's default processing.
+// A dialog on a template. Its static dialog procedure binds `this` to the window and dispatches
+// to the virtual handlers below; a handler of the base class asks for the dialog manager's
+// default processing.
 class CDialog : public CWnd {
 public:
     explicit CDialog(UINT templateId, CWnd* parent = nullptr)
         : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
+    ~CDialog() override { DestroyWindow(); }
 
+    // Runs the dialog modally, in the dialog manager's own loop, until EndDialog; -1 when its
+    // window cannot be made.
     virtual INT_PTR DoModal();
     void EndDialog(int result) { ::EndDialog(m_hWnd, result); }
+
+    // Makes the dialog's window and leaves it up (a modeless dialog), for a window that stays on
+    // the screen while the program works: its messages are handled in RunModalLoop, in
+    // PumpMessages, or in any modal loop that runs meanwhile (a message box's). False when the
+    // window cannot be made.
+    [[nodiscard]] bool Create();
+    // Handles this thread's messages, the dialog manager's keys included, until EndModalLoop; its
+    // argument is the result.
+    [[nodiscard]] int RunModalLoop();
+    void EndModalLoop(int result);
+    void DestroyWindow();
+    // Handles the messages waiting for this thread's windows, then returns.
+    static void PumpMessages();
     // Binds the controls to their members (the only exchange the program makes).
     BOOL UpdateData();
 
@@ -58,10 +72,8 @@ protected:
     virtual BOOL OnInitDialog();
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
-    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
 
     // Message handlers; the base versions ask for default processing.
-    virtual int OnCreate(LPCREATESTRUCT createStruct);
     virtual void OnTimer(UINT_PTR idEvent);
     virtual void OnPaint();
     virtual void OnSysCommand(UINT id, LPARAM lParam);
@@ -72,17 +84,16 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK CreationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam);
     static CDialog* FromHandle(HWND hwnd);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void CenterWindow();
     HWND Owner() const;
+    // Handles one message taken from the queue; false for WM_QUIT, which is put back.
+    static bool HandleMessage(MSG& message);
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
-    WNDPROC m_creationSuper = nullptr; // window procedure under the creation hook
-    bool m_inCreate = false;
     bool m_wantsDefault = false;
-    MSG m_createMessage = {}; // WM_CREATE while OnCreate runs, for Default()
+    bool m_inModalLoop = false;
+    int m_modalResult = 0;
 };

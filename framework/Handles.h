@@ -37,11 +37,6 @@ public:
             Traits::Close(m_h);
         m_h = h;
     }
-    // Address for APIs that return a handle through a pointer; closes the old one first.
-    Type* Put() {
-        Reset();
-        return &m_h;
-    }
 
 private:
     Type m_h = Traits::Empty();

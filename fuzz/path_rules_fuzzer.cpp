@@ -84,8 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           "whether the path fits");
 
     if (IsAbsolutePath(path)) {
-        const bool drive = path.size() >= 3 && path[1] == ':' && IsSeparator(path[2]) &&
-                           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+        const bool drive =
+            path.size() >= 3 && path[1] == ':' && IsSeparator(path[2]) &&
+            ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
         const bool unc = path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
                          !IsSeparator(path[2]);
         Check(drive || unc, "an absolute path of another form");

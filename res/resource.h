@@ -8,6 +8,10 @@
 #define IDD_COPY_DIALOG 129
 #define IDR_AVI_COPY 132
 
+// Setup's version, in its version resource and in its log.
+#define SETUP_VERSION 1, 0, 0, 1
+#define SETUP_VERSION_TEXT "1, 0, 0, 1"
+
 #define IDS_ABOUTBOX 101
 #define IDS_LICENSE1 102
 #define IDS_LICENSE2 103

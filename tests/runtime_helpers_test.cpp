@@ -1,8 +1,10 @@
 // Setup.exe's allocation functions (framework/AfxRuntime.cpp), which replace the run-time's as
 // the language lets a program: an allocation asked for with std::nothrow that cannot be met gives
 // nullptr, for the program to check; one that must succeed and cannot ends the program at once
-// (abort, exit code 3) rather than carrying on. A program of its own without GoogleTest, which
-// brings in the run-time's versions; it runs itself again to see the abort.
+// through its one fatal exit (exit code 1603, no window) rather than carrying on. A program of its
+// own without GoogleTest, which brings in the run-time's versions; it runs itself again to see the
+// fatal exit. A check of the standard library that fails (a position past the end) ends the same
+// way.
 #include <windows.h>
 
 #include <cstdio>
@@ -53,6 +55,8 @@ int main(int argc, char** argv) {
         block[0] = 1;
         return 0; // not reached: the allocation ends the program
     }
+    if (argc == 2 && std::strcmp(argv[1], "past-the-end") == 0)
+        return std::string("abc").at(g_tooMuch) == 'x'; // not returned: the check ends it
 
     char* block = new char[64];
     std::memset(block, 'x', 64);
@@ -65,7 +69,9 @@ int main(int argc, char** argv) {
     char* some = new (std::nothrow) char[4096];
     Expect(some != nullptr, "std::nothrow gives a small block");
     delete[] some;
-    Expect(RunSelf("too-much") == 3, "an allocation that must succeed and cannot aborts");
+    Expect(RunSelf("too-much") == 1603,
+           "an allocation that must succeed and cannot ends with 1603");
+    Expect(RunSelf("past-the-end") == 1603, "a failed check of the library ends with 1603");
 
     std::printf("%s\n", g_failures ? "FAILED" : "passed");
     return g_failures ? 1 : 0;

@@ -1,4 +1,4 @@
-#include "CopyDlg.h"
+#include "ui/CopyDlg.h"
 
 #include "framework/AfxApp.h"
 
@@ -6,18 +6,20 @@ namespace {
 constexpr UINT kAnimateOpenA = 0x464; // ACM_OPENA
 } // namespace
 
-INT_PTR CCopyDlg::DoModal() {
-    AfxInitCommonControls();
+Result CCopyDlg::Open() {
+    if (Result registered = AfxInitCommonControls(); !registered)
+        return registered;
     m_clipOpened = false;
-    return CDialog::DoModal();
+    if (!Create())
+        return Failed("Copy File", ERROR_INVALID_WINDOW_HANDLE);
+    ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+    return {};
 }
 
 bool CCopyDlg::ShowWithClip() {
     if (!m_hWnd || !m_clipOpened)
         return false;
-    if (!::IsWindowVisible(m_hWnd))
-        ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
-    // The work blocks this thread: paint now what would otherwise wait for it.
+    // The work blocks this thread now and then: paint now what would otherwise wait for it.
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
     return true;
 }
@@ -27,12 +29,11 @@ void CCopyDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_ANIMATE, m_animate);
 }
 
-int CCopyDlg::OnCreate(LPCREATESTRUCT createStruct) {
-    if (CDialog::OnCreate(createStruct) == -1)
-        return -1;
+BOOL CCopyDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
     // The clip is opened one timer period later, once the window is up.
     SetTimer(kOpenClipTimer, kOpenClipDelayMs, nullptr);
-    return 0;
+    return TRUE;
 }
 
 void CCopyDlg::OnTimer(UINT_PTR idEvent) {

@@ -1,6 +1,7 @@
 // The "Copy File" window shown while the payload files are replaced.
 #pragma once
 
+#include "framework/AfxFile.h"
 #include "framework/AfxWin.h"
 #include "res/resource.h"
 
@@ -8,13 +9,12 @@ class CCopyDlg : public CDialog {
 public:
     explicit CCopyDlg(CWnd* parent = nullptr) : CDialog(IDD_COPY_DIALOG, parent) {}
 
-    // Registers the animation control's class first: comctl32 is loaded only
-    // when this window is needed, not at every start of Setup.
-    INT_PTR DoModal() override;
+    // Makes the window and shows it, its clip to follow one timer period later. Registers the
+    // animation control's class first: comctl32 is loaded only when this window is needed, not
+    // at every start of Setup. The failure names what could not be made.
+    Result Open();
 
-    // Whether the window is on the screen, painted, with its clip opened: the
-    // work may start. Shows the window first if the dialog manager has not yet
-    // (it would only once its queue ran empty, which a busy machine delays).
+    // Whether the window is on the screen, painted, with its clip opened: the work may start.
     bool ShowWithClip();
 
     static constexpr UINT_PTR kOpenClipTimer = 101;
@@ -26,7 +26,7 @@ protected:
     void OnOK() override {}
     void OnCancel() override {}
     void DoDataExchange(CDataExchange* pDX) override;
-    int OnCreate(LPCREATESTRUCT createStruct) override;
+    BOOL OnInitDialog() override;
     void OnTimer(UINT_PTR idEvent) override;
 
     CAnimateCtrl m_animate;

@@ -1,15 +1,16 @@
-#include "SetupDlg.h"
+#include "ui/SetupDlg.h"
 
-#include "AboutDlg.h"
 #include "framework/AfxApp.h"
+#include "res/resource.h"
+#include "ui/AboutDlg.h"
+#include "ui/Messages.h"
 
 namespace {
 constexpr char kExitCaption[] = "Exit Setup";
 constexpr UINT kAboutCommand = 0x0010;
 } // namespace
 
-CSetupDlg::CSetupDlg(const CString& setupFolder, CWnd* parent)
-    : CDialog(IDD_SETUP_DIALOG, parent), m_setupFolder(setupFolder) {
+CSetupDlg::CSetupDlg(CWnd* parent) : CDialog(IDD_SETUP_DIALOG, parent) {
     HINSTANCE module = AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON);
     m_hIcon = ::LoadIconA(module, MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
@@ -28,31 +29,34 @@ BOOL CSetupDlg::OnInitDialog() {
     CString text;
     for (UINT id = IDS_LICENSE1; id <= IDS_LICENSE10; ++id) {
         CString piece;
-        piece.LoadString(id);
+        (void)piece.LoadString(id); // a missing piece is an empty one
         text += piece;
     }
     m_license.SetWindowText(text);
     return TRUE;
 }
 
-void CSetupDlg::DiscardTypedInput() {
-    MSG message;
-    while (::PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
-           ::PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
-           ::PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
-    }
+void CSetupDlg::OnOK() {
+    // A second "Yes" while the upgrade runs (a message posted to this window, say) must not start
+    // it again.
+    if (m_answered)
+        return;
+    m_answered = true;
+    EndModalLoop(IDOK);
 }
 
 void CSetupDlg::OnCancel() {
     // Once the upgrade has started there is no leaving it: a close request (End task, say) asks
     // nothing, since the answer could not be kept.
-    if (m_started)
+    if (m_answered)
         return;
-    DiscardTypedInput();
     CString question;
-    question.LoadString(IDS_CONFIRM_EXIT);
-    if (MessageBox(question, kExitCaption, MB_YESNO) == IDYES)
-        CDialog::OnCancel();
+    (void)question.LoadString(IDS_CONFIRM_EXIT);
+    const int answer = ShowMessage(m_hWnd, question, kExitCaption, MB_YESNO);
+    if (answer == IDYES || answer == 0) {
+        m_answered = true;
+        EndModalLoop(answer == IDYES ? IDCANCEL : -1);
+    }
 }
 
 void CSetupDlg::OnSysCommand(UINT id, LPARAM lParam) {

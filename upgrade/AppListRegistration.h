@@ -16,7 +16,6 @@ struct AppListContent {
 // the file until its new content is in place, and makes its new content with one entry added: its
 // name is the product's "ProductInfo" registry value ("" when it cannot be read), its text is
 // `entry`. Fails, naming the list file, when it cannot be read or rewritten (shorter than its
-// 16-byte prefix, an entry count that would overflow); when memory runs out for it, with no error
-// code.
-bool RegisterInAppList(HANDLE list, const CString& listPath, const char* entry,
-                       AppListContent* newContent, FileError* error);
+// 16-byte prefix, an entry count that would overflow), or when memory runs out for it.
+Result RegisterInAppList(HANDLE list, const CString& listPath, const char* entry,
+                         AppListContent* newContent);

@@ -43,5 +43,5 @@ struct AppListRewrite {
 // after the old content. A file shorter than the prefix, or an entry count whose next number does
 // not fit a signed 32-bit integer, is not rewritten: the result then carries that status and the
 // buffer is left as it was.
-AppListRewrite RewriteAppList(char* buffer, std::size_t oldLength, std::string_view entryName,
-                              std::string_view entryText);
+[[nodiscard]] AppListRewrite RewriteAppList(char* buffer, std::size_t oldLength,
+                                            std::string_view entryName, std::string_view entryText);

@@ -18,13 +18,6 @@ bool IsAbsenceError(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-long long Ticks(const FILETIME& time) {
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = time.dwLowDateTime;
-    ticks.HighPart = time.dwHighDateTime;
-    return static_cast<long long>(ticks.QuadPart);
-}
-
 // How often, and how far apart, an operation is tried while another program holds a file: a
 // program asked to quit may still be closing its files, a virus scanner may glance at a new one.
 constexpr int kFileAttempts = 8;
@@ -41,16 +34,16 @@ bool IsSystemLeadByte(unsigned char byte) {
     return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
-// Runs `attempt` until it succeeds, or fails otherwise than by a sharing error, at most
-// `attempts` times, kFileRetryMs apart. Ends with the last error in `*lastError`.
+// Runs `attempt` on `path` until it succeeds, or fails otherwise than by a sharing error, at
+// most `attempts` times, kFileRetryMs apart. The failure carries the last error.
 template <typename Attempt>
-bool RetryWhileShared(Attempt attempt, DWORD* lastError, int attempts = kFileAttempts) {
+Result RetryWhileShared(const CString& path, Attempt attempt, int attempts = kFileAttempts) {
     for (int tries = 1;; ++tries) {
         if (attempt())
-            return true;
-        *lastError = ::GetLastError();
-        if (!IsSharingError(*lastError) || tries >= attempts)
-            return false;
+            return {};
+        const DWORD error = ::GetLastError();
+        if (!IsSharingError(error) || tries >= attempts)
+            return Failed(path, error);
         ::Sleep(kFileRetryMs);
     }
 }
@@ -126,7 +119,8 @@ FileProbe ProbeFile(const CString& path) {
         probe.kind = FileProbe::Kind::Folder;
     } else {
         probe.kind = FileProbe::Kind::File;
-        probe.lastWrite = Ticks(data.ftLastWriteTime);
+        probe.lastWrite = (static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                          data.ftLastWriteTime.dwLowDateTime;
         probe.mtime = probe.lastWrite / kTicksPerSecond;
         probe.size =
             (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -135,30 +129,26 @@ FileProbe ProbeFile(const CString& path) {
     return probe;
 }
 
-bool HoldFile(const CString& path, FileHandle* held, FileError* error) {
+Result HoldFile(const CString& path, FileHandle* held) {
     const bool readOnly = ProbeFile(path).readOnly;
     // The right to write is what the system refuses while a program runs from the file; a
     // read-only file is held with the right to rename it alone, since Windows refuses to open one
     // for writing (Wine does not).
     const DWORD access = GENERIC_READ | DELETE | (readOnly ? 0 : GENERIC_WRITE);
-    DWORD lastError = 0;
-    bool opened = RetryWhileShared(
-        [&] {
-            held->Reset(::CreateFileA(path, access, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-            return held->IsValid();
-        },
-        &lastError);
-    return opened || FailWith(error, path, lastError);
+    return RetryWhileShared(path, [&] {
+        held->Reset(
+            ::CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return held->IsValid();
+    });
 }
 
-bool RenameHeld(const FileHandle& held, const CString& newPath, FileError* error) {
+Result RenameHeld(const FileHandle& held, const CString& newPath) {
     const std::wstring name = WideText(newPath.Str());
     // A path the 8-bit file functions take has at most kLongestPath characters.
     alignas(
         FILE_RENAME_INFO) char buffer[sizeof(FILE_RENAME_INFO) + kLongestPath * sizeof(wchar_t)];
     if (name.size() > kLongestPath)
-        return FailWith(error, newPath, ERROR_FILENAME_EXCED_RANGE);
+        return Failed(newPath, ERROR_FILENAME_EXCED_RANGE);
     const DWORD size = static_cast<DWORD>(sizeof buffer);
     FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
     std::memset(buffer, 0, sizeof buffer);
@@ -166,147 +156,153 @@ bool RenameHeld(const FileHandle& held, const CString& newPath, FileError* error
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::memcpy(info->FileName, name.c_str(), info->FileNameLength);
-    return ::SetFileInformationByHandle(held.Get(), FileRenameInfo, info, size) ||
-           FailWith(error, newPath, ::GetLastError());
+    return ::SetFileInformationByHandle(held.Get(), FileRenameInfo, info, size)
+               ? Result()
+               : LastError(newPath);
 }
 
-bool RenameFile(const CString& from, const CString& to, FileError* error) {
-    DWORD lastError = 0;
+Result RenameFile(const CString& from, const CString& to) {
     return RetryWhileShared(
-               [&] { return ::MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE; },
-               &lastError) ||
-           FailWith(error, from, lastError);
+        from, [&] { return ::MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE; });
 }
 
-bool RemoveFile(const CString& path, FileError* error, int attempts) {
-    DWORD lastError = 0;
+Result RemoveFile(const CString& path, int attempts) {
     return RetryWhileShared(
-               [&] {
-                   // Windows deletes no read-only file.
-                   DWORD attributes = ::GetFileAttributesA(path);
-                   if (attributes != INVALID_FILE_ATTRIBUTES &&
-                       (attributes & FILE_ATTRIBUTE_READONLY))
-                       ::SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-                   return ::DeleteFileA(path) || IsAbsenceError(::GetLastError());
-               },
-               &lastError, attempts > 0 ? attempts : kFileAttempts) ||
-           FailWith(error, path, lastError);
+        path,
+        [&] {
+            // Windows deletes no read-only file; should the attribute stay, the deletion says why.
+            DWORD attributes = ::GetFileAttributesA(path);
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+                (void)::SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+            return ::DeleteFileA(path) || IsAbsenceError(::GetLastError());
+        },
+        attempts > 0 ? attempts : kFileAttempts);
 }
 
-bool ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size, FileError* error) {
+Result ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size) {
     while (size > 0) {
         DWORD piece = size > kCopyChunk ? kCopyChunk : static_cast<DWORD>(size);
         DWORD read = 0;
         if (!::ReadFile(file, buffer, piece, &read, nullptr))
-            return FailWith(error, path, ::GetLastError());
+            return LastError(path);
         if (read == 0)
-            return FailWith(error, path, ERROR_HANDLE_EOF);
+            return Failed(path, ERROR_HANDLE_EOF);
         buffer += read;
         size -= read;
     }
-    return true;
+    return {};
 }
 
-bool ReadWholeFile(const CString& path, size_t limit, std::string* bytes, FileError* error) {
+Result ReadWholeFile(const CString& path, size_t limit, std::string* bytes) {
     FileHandle file;
-    DWORD lastError = 0;
-    if (!RetryWhileShared(
-            [&] {
-                file.Reset(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-                return file.IsValid();
-            },
-            &lastError))
-        return FailWith(error, path, lastError);
+    if (Result opened = RetryWhileShared(path,
+                                         [&] {
+                                             file.Reset(::CreateFileA(
+                                                 path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                             return file.IsValid();
+                                         });
+        !opened)
+        return opened;
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file.Get(), &size))
-        return FailWith(error, path, ::GetLastError());
+        return LastError(path);
     if (static_cast<unsigned long long>(size.QuadPart) > limit)
-        return FailWith(error, path, ERROR_FILE_TOO_LARGE);
+        return Failed(path, ERROR_FILE_TOO_LARGE);
     bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
-    return ReadExactly(file.Get(), path, &(*bytes)[0], bytes->size(), error);
+    return ReadExactly(file.Get(), path, &(*bytes)[0], bytes->size());
 }
 
 NewFile::~NewFile() {
     if (m_finished || m_path.IsEmpty())
         return;
     m_file.Reset();
-    RemoveFile(m_path, nullptr);
+    // A staged copy that cannot be deleted now is deleted by the next start's recovery.
+    (void)RemoveFile(m_path);
 }
 
-bool NewFile::Create(const CString& path, FileError* error) {
+Result NewFile::Create(const CString& path) {
     m_file.Reset(
         ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!m_file) {
-        // ERROR_FILE_EXISTS: not ours, never deleted.
-        return FailWith(error, path, ::GetLastError());
-    }
+    // ERROR_FILE_EXISTS: not ours, never deleted.
+    if (!m_file)
+        return LastError(path);
     m_path = path;
-    return true;
+    return {};
 }
 
-bool NewFile::Write(const void* data, DWORD size, FileError* error) {
+Result NewFile::Write(const void* data, DWORD size) {
     DWORD written = 0;
     if (!::WriteFile(m_file.Get(), data, size, &written, nullptr))
-        return FailWith(error, m_path, ::GetLastError());
-    return written == size || FailWith(error, m_path, ERROR_DISK_FULL);
+        return LastError(m_path);
+    return written == size ? Result() : Failed(m_path, ERROR_DISK_FULL);
 }
 
-bool NewFile::Finish(const FILETIME* lastWrite, const CString& like, FileError* error) {
+Result NewFile::Finish(const FILETIME* lastWrite, const CString& like) {
     WIN32_FILE_ATTRIBUTE_DATA old;
     bool replaces = ::GetFileAttributesExA(like, GetFileExInfoStandard, &old) != FALSE;
     if (!::SetFileTime(m_file.Get(), replaces ? &old.ftCreationTime : nullptr, nullptr,
                        lastWrite) ||
         !::FlushFileBuffers(m_file.Get()))
-        return FailWith(error, m_path, ::GetLastError());
+        return LastError(m_path);
     m_file.Reset();
     if (replaces &&
         (!CopyAccessRules(like, m_path) || !::SetFileAttributesA(m_path, old.dwFileAttributes)))
-        return FailWith(error, m_path, ::GetLastError());
+        return LastError(m_path);
     m_finished = true;
-    return true;
+    return {};
 }
 
-bool CopyToNewFile(const CString& source, const CString& target, const CString& like,
-                   const PayloadDigest* expected, FileError* error) {
+Result WriteNewFile(const CString& path, std::string_view bytes, const CString& like) {
+    NewFile file;
+    Result done = file.Create(path);
+    if (done)
+        done = file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
+    return done ? file.Finish(nullptr, like) : done;
+}
+
+Result CopyToNewFile(const CString& source, const CString& target, const CString& like,
+                     const PayloadDigest* expected) {
     FileHandle in(::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size;
     FILETIME lastWrite;
     if (!in || !::GetFileSizeEx(in.Get(), &size) ||
         !::GetFileTime(in.Get(), nullptr, nullptr, &lastWrite))
-        return FailWith(error, source, ::GetLastError());
+        return LastError(source);
     NewFile out;
-    if (!out.Create(target, error))
-        return false;
+    if (Result created = out.Create(target); !created)
+        return created;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
     if (!buffer)
-        return FailWith(error, source, ERROR_NOT_ENOUGH_MEMORY);
+        return Failed(source, ERROR_NOT_ENOUGH_MEMORY);
     Sha256 digest;
-    if (expected &&
-        (static_cast<unsigned long long>(size.QuadPart) != expected->size || !digest.Start()))
-        return FailWith(error, source, ERROR_FILE_CORRUPT);
+    if (expected && static_cast<unsigned long long>(size.QuadPart) != expected->size)
+        return Failed(source, ERROR_FILE_CORRUPT);
+    if (Result started = expected ? digest.Start() : Result(); !started)
+        return started;
     long long copied = 0;
     for (;;) {
         DWORD read = 0;
         if (!::ReadFile(in.Get(), buffer.get(), kCopyChunk, &read, nullptr))
-            return FailWith(error, source, ::GetLastError());
+            return LastError(source);
         if (read == 0)
             break;
-        if (!out.Write(buffer.get(), read, error))
-            return false;
-        if (expected && !digest.Add(buffer.get(), read))
-            return FailWith(error, source, ERROR_FILE_CORRUPT);
+        if (Result written = out.Write(buffer.get(), read); !written)
+            return written;
+        if (Result added = expected ? digest.Add(buffer.get(), read) : Result(); !added)
+            return added;
         copied += read;
     }
     if (copied != size.QuadPart)
-        return FailWith(error, source, ERROR_HANDLE_EOF);
+        return Failed(source, ERROR_HANDLE_EOF);
     // The bytes written are the released file's, or the copy goes again.
     unsigned char written[32];
-    if (expected &&
-        (!digest.Finish(written) || std::memcmp(written, expected->sha256, sizeof written) != 0))
-        return FailWith(error, source, ERROR_FILE_CORRUPT);
-    return out.Finish(&lastWrite, like, error);
+    if (Result finished = expected ? digest.Finish(written) : Result(); !finished)
+        return finished;
+    if (expected && std::memcmp(written, expected->sha256, sizeof written) != 0)
+        return Failed(source, ERROR_FILE_CORRUPT);
+    return out.Finish(&lastWrite, like);
 }
 
 CString AnsiPathOf(const std::wstring& path) {

@@ -2,7 +2,7 @@
 // file while it is replaced, renaming and deleting while another program may glance at a file,
 // reading a whole file, and making a new file that takes an installed file's place with that
 // file's attributes, creation time and access rules, as replacing a file in place keeps them.
-// Each failing operation says which file and the system's error code (FileError).
+// Each failing operation says which file and the system's error code.
 #pragma once
 
 #include "framework/AfxFile.h"
@@ -11,15 +11,16 @@
 #include "upgrade/PayloadDigests.h"
 
 #include <string>
+#include <string_view>
 
 // The folder of `path` (before its last separator), in the system's code page.
 CString FolderOf(const CString& path);
 // Whether the 8-bit file functions take `path` whole.
-bool FitsFileFunctions(const CString& path);
+[[nodiscard]] bool FitsFileFunctions(const CString& path);
 
 // Whether `path` is the folder `folder` or lies below it, as the file system sees them: the same
 // folder under any spelling (letter case, short names, a link to it) counts.
-bool LiesWithin(const CString& path, const CString& folder);
+[[nodiscard]] bool LiesWithin(const CString& path, const CString& folder);
 
 // What the system says about `path`.
 FileProbe ProbeFile(const CString& path);
@@ -27,20 +28,20 @@ FileProbe ProbeFile(const CString& path);
 // Opens an installed file for reading and replacing it, without sharing: no other program opens
 // it until this handle renames it away or is closed. Waits a while for a program that holds it.
 // A read-only file is opened without the right to write, which the system refuses for it.
-bool HoldFile(const CString& path, FileHandle* held, FileError* error);
+Result HoldFile(const CString& path, FileHandle* held);
 // Gives the file behind `held` the name `newPath`, which must not exist.
-bool RenameHeld(const FileHandle& held, const CString& newPath, FileError* error);
+Result RenameHeld(const FileHandle& held, const CString& newPath);
 // Renames `from` to `to`, which must not exist, retrying while another program holds either.
-bool RenameFile(const CString& from, const CString& to, FileError* error);
+Result RenameFile(const CString& from, const CString& to);
 // Deletes `path`, read-only or not, retrying while another program holds it (`attempts` times,
 // a quarter of a second apart; 0: as often as for any file operation). A file that is absent
 // counts as deleted.
-bool RemoveFile(const CString& path, FileError* error, int attempts = 0);
+Result RemoveFile(const CString& path, int attempts = 0);
 
 // Reads exactly `size` bytes of the open file `file` (named `path`) into `buffer`.
-bool ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size, FileError* error);
+Result ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size);
 // The whole content of the file at `path`, of at most `limit` bytes.
-bool ReadWholeFile(const CString& path, size_t limit, std::string* bytes, FileError* error);
+Result ReadWholeFile(const CString& path, size_t limit, std::string* bytes);
 
 // A file being made beside an installed one. It is deleted again unless Finish succeeds.
 class NewFile {
@@ -51,13 +52,13 @@ public:
     ~NewFile();
 
     // Creates `path`; fails (ERROR_FILE_EXISTS) when something of that name exists already.
-    bool Create(const CString& path, FileError* error);
+    Result Create(const CString& path);
     // Appends `size` bytes; a short write is an error.
-    bool Write(const void* data, DWORD size, FileError* error);
+    Result Write(const void* data, DWORD size);
     // Gives the file the last-write time `lastWrite` (unless null) and, when `like` names an
     // existing file, that file's attributes, creation time and access rules; writes it through
     // to the disk and closes it.
-    bool Finish(const FILETIME* lastWrite, const CString& like, FileError* error);
+    Result Finish(const FILETIME* lastWrite, const CString& like);
 
 private:
     FileHandle m_file;
@@ -65,12 +66,15 @@ private:
     bool m_finished = false;
 };
 
+// Makes the new file `path` with `bytes`, as NewFile makes it (its attributes `like`'s).
+Result WriteNewFile(const CString& path, std::string_view bytes, const CString& like);
+
 // Copies `source` to the new file `target` as NewFile makes it, with the source's last-write
 // time. Fewer bytes than the source held is an error naming the source. With `expected`, the
 // bytes copied must be exactly that file: their size and SHA-256, taken from the very bytes
 // written, else the source is reported damaged (ERROR_FILE_CORRUPT).
-bool CopyToNewFile(const CString& source, const CString& target, const CString& like,
-                   const PayloadDigest* expected, FileError* error);
+Result CopyToNewFile(const CString& source, const CString& target, const CString& like,
+                     const PayloadDigest* expected);
 
 // The 8-bit form of a full path in the system's code page that the 8-bit file functions take:
 // the path itself when the code page can spell it and it fits, else its short form when that

@@ -35,4 +35,4 @@ const char* JournalNameOf(JournalState state);
 
 // The journal's entries as text, and back. Parsing fails on anything but a whole journal.
 std::string FormatJournal(const Journal& journal);
-bool ParseJournal(const std::string& text, Journal* journal);
+[[nodiscard]] bool ParseJournal(const std::string& text, Journal* journal);

@@ -24,7 +24,8 @@ std::size_t CharacterCount(const std::string& path, LeadBytePredicate isLeadByte
 
 // Whether `path` is one the file functions can take whole: not empty, no NUL inside, at most
 // `longest` characters.
-bool PathFits(const std::string& path, std::size_t longest, LeadBytePredicate isLeadByte);
+[[nodiscard]] bool PathFits(const std::string& path, std::size_t longest,
+                            LeadBytePredicate isLeadByte);
 
 // What the file system said about one path.
 struct FileProbe {
@@ -44,7 +45,7 @@ struct FileProbe {
 
 // Whether `path` names a place independent of the current drive and folder: a drive letter, a
 // colon and a separator ("C:\..."), or a UNC path ("\\server\share...").
-bool IsAbsolutePath(const std::string& path);
+[[nodiscard]] bool IsAbsolutePath(const std::string& path);
 
 // The names of the files an upgrade keeps beside an installed file while it runs: the new
 // content waiting to take its place, and the old file kept until the upgrade is complete.

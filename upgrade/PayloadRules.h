@@ -35,7 +35,7 @@ extern const PayloadRow kPayloadRows[kPayloadRowCount];
 std::string ItemPath(const std::string& installBase, int item);
 
 // What becomes of one payload row.
-enum class RowOutcome {
+enum class [[nodiscard]] RowOutcome{
     Replaced,            // the payload file takes the place of the installed one
     Added,               // the payload file is added where the installed one is missing
     SkippedNotNewer,     // the installed file is as new as the payload file, or newer
@@ -48,7 +48,7 @@ enum class RowOutcome {
 };
 
 // Whether the row's outcome fails the whole upgrade.
-bool IsFailure(RowOutcome outcome);
+[[nodiscard]] bool IsFailure(RowOutcome outcome);
 
 // What becomes of a row copied with rule code `rule`, given its payload file, its destination and
 // the destination's folder, and whether every path of the row fits the file functions. Rule 1

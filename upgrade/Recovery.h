@@ -72,7 +72,7 @@ struct RecoveryPlan {
 // The steps that roll back or finish whatever an upgrade left. `endOfRun`: the run that completed
 // has ended, so the journal of a complete upgrade goes too (until then it stays, so that a crash
 // before the end still finds the upgrade complete).
-RecoveryPlan PlanRecovery(const DiskFacts& disk, bool endOfRun);
+[[nodiscard]] RecoveryPlan PlanRecovery(const DiskFacts& disk, bool endOfRun);
 
 // The renames that put the journal's staged copies in place: each replaced destination to its
 // backup, then its staged copy to the destination; the journal then to Committed; the backups

@@ -7,9 +7,10 @@ constexpr DWORD kValueBufferSize = 256;
 } // namespace
 
 bool CRegReader::ReadString(CString subKey, CString valueName, CString* out, HKEY root) {
-    RegKey key;
-    if (::RegOpenKeyExA(root, subKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExA(root, subKey, 0, KEY_READ, &opened) != ERROR_SUCCESS)
         return false;
+    RegKey key(opened);
 
     BYTE buffer[kValueBufferSize];
     DWORD size = kValueBufferSize;

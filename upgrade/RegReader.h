@@ -10,5 +10,5 @@ public:
     // Reads REG_SZ value `valueName` of key `subKey` below `root` into `out`.
     // Returns false, leaving `out` exactly as it was, when the key or value is
     // missing, the value is not REG_SZ, or its text is longer than 255 bytes.
-    bool ReadString(CString subKey, CString valueName, CString* out, HKEY root);
+    [[nodiscard]] bool ReadString(CString subKey, CString valueName, CString* out, HKEY root);
 };

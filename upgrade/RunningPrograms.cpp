@@ -1,8 +1,12 @@
 #include "upgrade/RunningPrograms.h"
 
+#include "upgrade/SetupRun.h"
+
 namespace {
 constexpr UINT kQuitRequestTimeoutMs = 3000;
 constexpr DWORD kQuitWaitMs = 10000;
+// How long one wait lasts before the presenter is kept responsive.
+constexpr DWORD kWaitSliceMs = 50;
 
 struct QuitRequest {
     const char* windowClass;
@@ -30,11 +34,9 @@ size_t RunningPrograms::AskToQuit() {
         // Hold the program's process before asking, so it can be waited for.
         DWORD processId = 0;
         ::GetWindowThreadProcessId(window, &processId);
-        if (processId != 0 && processId != ::GetCurrentProcessId()) {
-            HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
-            if (process)
+        if (processId != 0 && processId != ::GetCurrentProcessId())
+            if (HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, processId))
                 m_processes.emplace_back(process);
-        }
         DWORD_PTR ignored = 0;
         ::SendMessageTimeoutA(window, request.message, request.wParam, request.lParam,
                               SMTO_ABORTIFHUNG | SMTO_BLOCK, kQuitRequestTimeoutMs, &ignored);
@@ -42,34 +44,15 @@ size_t RunningPrograms::AskToQuit() {
     return asked;
 }
 
-size_t RunningPrograms::WaitForThemToEnd(bool dispatchMessages) {
+size_t RunningPrograms::WaitForThemToEnd(RunPresenter& presenter) {
     const DWORD start = ::GetTickCount();
-    while (!m_processes.empty()) {
-        const DWORD elapsed = ::GetTickCount() - start;
-        if (elapsed >= kQuitWaitMs)
-            break;
-        std::vector<HANDLE> handles;
-        for (const KernelHandle& process : m_processes)
-            handles.push_back(process.Get());
-        const DWORD count = static_cast<DWORD>(handles.size());
-        const DWORD result =
-            dispatchMessages
-                ? ::MsgWaitForMultipleObjects(count, handles.data(), FALSE, kQuitWaitMs - elapsed,
-                                              QS_ALLINPUT)
-                : ::WaitForMultipleObjects(count, handles.data(), FALSE, kQuitWaitMs - elapsed);
-        if (result < WAIT_OBJECT_0 + count) {
-            m_processes.erase(m_processes.begin() + (result - WAIT_OBJECT_0));
-        } else if (dispatchMessages && result == WAIT_OBJECT_0 + count) {
-            MSG msg;
-            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
-        } else {
-            break;
-        }
+    size_t stillRunning = 0;
+    for (const KernelHandle& process : m_processes) {
+        while (::WaitForSingleObject(process.Get(), kWaitSliceMs) == WAIT_TIMEOUT &&
+               ::GetTickCount() - start < kQuitWaitMs)
+            presenter.KeepResponsive();
+        stillRunning += ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
     }
-    const size_t stillRunning = m_processes.size();
     m_processes.clear();
     return stillRunning;
 }

@@ -5,15 +5,17 @@
 
 #include <vector>
 
+class RunPresenter;
+
 class RunningPrograms {
 public:
     // Asks the first window of each of the product's three programs to quit, in their order. A
     // hung program does not hang Setup: each request gives up after a few seconds. Each program
     // asked is held, so that it can be waited for. Returns how many were asked.
     size_t AskToQuit();
-    // Waits until the programs asked have ended, at most 10 seconds; with `dispatchMessages` this
-    // thread's windows are kept painted meanwhile. Returns how many still run.
-    size_t WaitForThemToEnd(bool dispatchMessages);
+    // Waits until the programs asked have ended, at most 10 seconds, keeping `presenter`
+    // responsive meanwhile. Returns how many still run.
+    size_t WaitForThemToEnd(RunPresenter& presenter);
 
 private:
     std::vector<KernelHandle> m_processes;

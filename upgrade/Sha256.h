@@ -1,19 +1,24 @@
-// SHA-256 by the platform's own implementation (CNG). Every step says whether it succeeded; a
-// step that fails ends the digest, so that nothing after it can pass for a digest of the data.
+// SHA-256 by the platform's own implementation (CNG). Every step says whether it succeeded, and a
+// failure names bcrypt.dll; a step that fails ends the digest, so that nothing after it can pass
+// for a digest of the data.
 #pragma once
 
+#include "framework/AfxFile.h"
 #include "framework/Handles.h"
+
+struct CngFunctions;
 
 class Sha256 {
 public:
     // Begins a new digest, dropping any unfinished one.
-    bool Start();
+    Result Start();
     // Adds `size` bytes at `data` to the digest begun by Start.
-    bool Add(const void* data, unsigned long size);
+    Result Add(const void* data, unsigned long size);
     // Writes the digest of all the bytes added since Start; a new digest needs Start again.
-    bool Finish(unsigned char digest[32]);
+    Result Finish(unsigned char digest[32]);
 
 private:
+    const CngFunctions* m_cng = nullptr;
     CngAlgorithm m_algorithm; // opened once, for all the digests of this object
     CngHash m_hash;           // the digest under way; empty when none is
 };

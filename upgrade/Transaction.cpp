@@ -15,10 +15,6 @@ CString Staged(const CString& path) {
     return StagedPathOf(path.Str()).c_str();
 }
 
-CString Backup(const CString& path) {
-    return BackupPathOf(path.Str()).c_str();
-}
-
 CString StagedJournalPath(const CString& installBase) {
     return Staged(JournalPath(installBase, JournalState::Committing));
 }
@@ -30,41 +26,40 @@ CString ItemFile(const CString& installBase, int item) {
 CString PathOf(const CString& installBase, int item, Place place) {
     CString installed = ItemFile(installBase, item);
     return place == Place::Staged   ? Staged(installed)
-           : place == Place::Backup ? Backup(installed)
+           : place == Place::Backup ? CString(BackupPathOf(installed.Str()))
                                     : installed;
 }
 
-// Whether something is at `path`; false, with the error, when the system cannot tell. A name
-// too long for the file functions is one the upgrade never made: nothing of it is there.
-bool Probe(const CString& path, FileProbe* probe, FileError* error) {
+// Whether something is at `path`; a failure when the system cannot tell. A name too long for the
+// file functions is one the upgrade never made: nothing of it is there.
+Result Probe(const CString& path, FileProbe* probe) {
     *probe = FitsFileFunctions(path) ? ProbeFile(path) : FileProbe();
-    return probe->kind != FileProbe::Kind::Unreadable || FailWith(error, path, probe->error);
+    return probe->kind == FileProbe::Kind::Unreadable ? Failed(path, probe->error) : Result();
 }
 
-bool GatherJournal(const CString& path, JournalFacts* facts, FileError* error) {
+Result GatherJournal(const CString& path, JournalFacts* facts) {
     FileProbe probe;
-    if (!Probe(path, &probe, error))
-        return false;
-    if (probe.kind == FileProbe::Kind::Absent)
-        return true;
+    if (Result probed = Probe(path, &probe); !probed || probe.kind == FileProbe::Kind::Absent)
+        return probed;
     std::string text;
     // A journal too long to be one of ours is unreadable, not an error.
-    if (probe.kind == FileProbe::Kind::File && probe.size <= kLongestJournal &&
-        !ReadWholeFile(path, kLongestJournal, &text, error))
-        return false;
+    if (probe.kind == FileProbe::Kind::File && probe.size <= kLongestJournal)
+        if (Result read = ReadWholeFile(path, kLongestJournal, &text); !read)
+            return read;
     facts->kind = ParseJournal(text, &facts->journal) ? JournalFacts::Kind::Read
                                                       : JournalFacts::Kind::Unreadable;
-    return true;
+    return {};
 }
 
 // What the disk holds of every item and of the journal.
-bool GatherFacts(const CString& installBase, DiskFacts* disk, FileError* error) {
+Result GatherFacts(const CString& installBase, DiskFacts* disk) {
     for (int item = 0; item < kItemCount; ++item) {
-        FileProbe staged, backup, installed;
-        if (!Probe(PathOf(installBase, item, Place::Staged), &staged, error) ||
-            !Probe(PathOf(installBase, item, Place::Backup), &backup, error) ||
-            !Probe(PathOf(installBase, item, Place::Destination), &installed, error))
-            return false;
+        FileProbe probes[3];
+        const Place places[3] = {Place::Staged, Place::Backup, Place::Destination};
+        for (int i = 0; i < 3; ++i)
+            if (Result probed = Probe(PathOf(installBase, item, places[i]), &probes[i]); !probed)
+                return probed;
+        const FileProbe &staged = probes[0], &backup = probes[1], &installed = probes[2];
         ItemFacts& facts = disk->items[item];
         facts.staged = staged.kind != FileProbe::Kind::Absent;
         facts.backup = backup.kind != FileProbe::Kind::Absent;
@@ -73,46 +68,46 @@ bool GatherFacts(const CString& installBase, DiskFacts* disk, FileError* error) 
         facts.destination.lastWrite = installed.lastWrite;
     }
     for (JournalState state : {JournalState::Committing, JournalState::Committed})
-        if (!GatherJournal(JournalPath(installBase, state),
-                           &disk->journals[static_cast<int>(state)], error))
-            return false;
+        if (Result read = GatherJournal(JournalPath(installBase, state),
+                                        &disk->journals[static_cast<int>(state)]);
+            !read)
+            return read;
     FileProbe stagedJournal;
-    if (!Probe(StagedJournalPath(installBase), &stagedJournal, error))
-        return false;
+    Result probed = Probe(StagedJournalPath(installBase), &stagedJournal);
     disk->stagedJournal = stagedJournal.kind != FileProbe::Kind::Absent;
-    return true;
+    return probed;
 }
 
 // Carries out one step. `held` gives the held installed file of an item, or is empty.
-bool Execute(const PlanStep& step, const CString& installBase, FileHandle* held, FileError* error) {
+Result Execute(const PlanStep& step, const CString& installBase, FileHandle* held) {
     switch (step.kind) {
     case PlanStep::Kind::Rename: {
         CString to = PathOf(installBase, step.item, step.to);
         if (held && held->IsValid() && step.from == Place::Destination) {
-            bool renamed = RenameHeld(*held, to, error);
+            Result renamed = RenameHeld(*held, to);
             held->Reset();
             return renamed;
         }
-        return RenameFile(PathOf(installBase, step.item, step.from), to, error);
+        return RenameFile(PathOf(installBase, step.item, step.from), to);
     }
     case PlanStep::Kind::Delete:
-        return RemoveFile(PathOf(installBase, step.item, step.from), error);
+        return RemoveFile(PathOf(installBase, step.item, step.from));
     case PlanStep::Kind::DeleteJournal:
-        return RemoveFile(JournalPath(installBase, step.journal), error);
+        return RemoveFile(JournalPath(installBase, step.journal));
     case PlanStep::Kind::DeleteStagedJournal:
-        return RemoveFile(StagedJournalPath(installBase), error);
+        return RemoveFile(StagedJournalPath(installBase));
     case PlanStep::Kind::CommitJournal:
         return RenameFile(JournalPath(installBase, JournalState::Committing),
-                          JournalPath(installBase, JournalState::Committed), error);
+                          JournalPath(installBase, JournalState::Committed));
     }
-    return false;
+    return Failed(installBase, ERROR_INVALID_FUNCTION);
 }
 
-bool ExecuteAll(const std::vector<PlanStep>& steps, const CString& installBase, FileError* error) {
+Result ExecuteAll(const std::vector<PlanStep>& steps, const CString& installBase) {
     for (const PlanStep& step : steps)
-        if (!Execute(step, installBase, nullptr, error))
-            return false;
-    return true;
+        if (Result done = Execute(step, installBase, nullptr); !done)
+            return done;
+    return {};
 }
 
 // Whether a journal could lie in `installBase`: only where the product could have been upgraded.
@@ -125,16 +120,17 @@ bool MayHoldAJournal(const CString& installBase) {
 UpgradeTransaction::UpgradeTransaction(const CString& installBase) : m_installBase(installBase) {
 }
 
-UpgradeTransaction::~UpgradeTransaction() {
+Result UpgradeTransaction::RollBack() {
     if (!m_begun || m_committed)
-        return;
-    // Should a step fail, what is left is rolled back by the next start of Setup.
+        return {};
     for (FileHandle& held : m_held)
         held.Reset();
-    Recover(m_installBase, nullptr);
+    m_begun = false;
+    Recovery found = Recovery::None;
+    return Recover(m_installBase, &found);
 }
 
-bool UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries, FileError* error) {
+Result UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries) {
     std::vector<CString> names = {JournalPath(m_installBase, JournalState::Committing),
                                   JournalPath(m_installBase, JournalState::Committed),
                                   StagedJournalPath(m_installBase)};
@@ -144,40 +140,36 @@ bool UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries, FileErr
     }
     for (const CString& name : names) {
         if (!FitsFileFunctions(name))
-            return FailWith(error, name, ERROR_FILENAME_EXCED_RANGE);
+            return Failed(name, ERROR_FILENAME_EXCED_RANGE);
         if (ProbeFile(name).kind != FileProbe::Kind::Absent)
-            return FailWith(error, name, ERROR_FILE_EXISTS);
+            return Failed(name, ERROR_FILE_EXISTS);
     }
     m_journal.entries = entries;
     m_begun = true;
-    return true;
+    return {};
 }
 
 void UpgradeTransaction::Hold(size_t index, FileHandle held) {
     m_held[m_journal.entries[index].item] = std::move(held);
 }
 
-bool UpgradeTransaction::StageCopy(size_t index, const CString& source,
-                                   const PayloadDigest* expected, FileError* error) {
+Result UpgradeTransaction::StageCopy(size_t index, const CString& source,
+                                     const PayloadDigest* expected) {
     const JournalEntry& entry = m_journal.entries[index];
     CString installed = ItemFile(m_installBase, entry.item);
-    return CopyToNewFile(source, Staged(installed), entry.adds ? CString() : installed, expected,
-                         error);
+    return CopyToNewFile(source, Staged(installed), entry.adds ? CString() : installed, expected);
 }
 
-bool UpgradeTransaction::StageBytes(size_t index, std::string_view bytes, FileError* error) {
+Result UpgradeTransaction::StageBytes(size_t index, std::string_view bytes) {
     CString installed = ItemFile(m_installBase, m_journal.entries[index].item);
-    NewFile staged;
-    return staged.Create(Staged(installed), error) &&
-           staged.Write(bytes.data(), static_cast<DWORD>(bytes.size()), error) &&
-           staged.Finish(nullptr, installed, error);
+    return WriteNewFile(Staged(installed), bytes, installed);
 }
 
-bool UpgradeTransaction::Commit(FileError* error) {
+Result UpgradeTransaction::Commit() {
     // An upgrade that changes nothing leaves no journal.
     if (m_journal.entries.empty()) {
         m_committed = true;
-        return true;
+        return {};
     }
     // Every installed file is held before anything changes, so that a file in use fails the
     // upgrade first and no program opens one until it has been replaced. The journal records
@@ -186,70 +178,62 @@ bool UpgradeTransaction::Commit(FileError* error) {
         CString installed = ItemFile(m_installBase, entry.item);
         if (entry.adds) {
             if (ProbeFile(installed).kind != FileProbe::Kind::Absent)
-                return FailWith(error, installed, ERROR_FILE_EXISTS);
-        } else if (!m_held[entry.item] && !HoldFile(installed, &m_held[entry.item], error)) {
-            return false;
+                return Failed(installed, ERROR_FILE_EXISTS);
+        } else if (!m_held[entry.item]) {
+            if (Result held = HoldFile(installed, &m_held[entry.item]); !held)
+                return held;
         }
         FileProbe staged = ProbeFile(Staged(installed));
         if (staged.kind != FileProbe::Kind::File)
-            return FailWith(error, Staged(installed),
-                            staged.error ? staged.error : ERROR_FILE_NOT_FOUND);
+            return Failed(Staged(installed), staged.error ? staged.error : ERROR_FILE_NOT_FOUND);
         entry.size = staged.size;
         entry.lastWrite = staged.lastWrite;
     }
-    if (!WriteJournal(error))
-        return false;
+    if (Result written = WriteJournal(); !written)
+        return written;
     for (const PlanStep& step : PlanCommit(m_journal)) {
         // Once the journal says Committed the upgrade is complete: a backup that cannot be
         // deleted yet is deleted by the end of the run, or the next start.
-        if (!Execute(step, m_installBase, &m_held[step.item], error) && !m_committed)
-            return false;
+        if (Result done = Execute(step, m_installBase, &m_held[step.item]); !done && !m_committed)
+            return done;
         if (step.kind == PlanStep::Kind::CommitJournal)
             m_committed = true;
     }
-    return true;
+    return {};
 }
 
-bool UpgradeTransaction::WriteJournal(FileError* error) {
+Result UpgradeTransaction::WriteJournal() {
     CString staged = StagedJournalPath(m_installBase);
-    std::string text = FormatJournal(m_journal);
-    {
-        NewFile file;
-        if (!file.Create(staged, error) ||
-            !file.Write(text.data(), static_cast<DWORD>(text.size()), error) ||
-            !file.Finish(nullptr, CString(), error))
-            return false;
-    }
+    if (Result written = WriteNewFile(staged, FormatJournal(m_journal), CString()); !written)
+        return written;
     // The journal appears under its name in one step: whole, or not at all.
-    return RenameFile(staged, JournalPath(m_installBase, JournalState::Committing), error);
+    return RenameFile(staged, JournalPath(m_installBase, JournalState::Committing));
 }
 
-UpgradeTransaction::Recovery UpgradeTransaction::Recover(const CString& installBase,
-                                                         FileError* error) {
+Result UpgradeTransaction::Recover(const CString& installBase, Recovery* found) {
+    *found = Recovery::None;
     if (!MayHoldAJournal(installBase))
-        return Recovery::None;
+        return {};
     DiskFacts disk;
-    if (!GatherFacts(installBase, &disk, error))
-        return Recovery::Failed;
+    if (Result gathered = GatherFacts(installBase, &disk); !gathered)
+        return gathered;
     RecoveryPlan plan = PlanRecovery(disk, false);
-    if (!ExecuteAll(plan.steps, installBase, error))
-        return Recovery::Failed;
-    switch (plan.outcome) {
-    case RecoveryPlan::Outcome::Completed:
-        return Recovery::Completed;
-    case RecoveryPlan::Outcome::RolledBack:
-        return Recovery::RolledBack;
-    default:
-        return Recovery::None;
-    }
+    if (Result done = ExecuteAll(plan.steps, installBase); !done)
+        return done;
+    if (plan.outcome == RecoveryPlan::Outcome::Completed)
+        *found = Recovery::Completed;
+    else if (plan.outcome == RecoveryPlan::Outcome::RolledBack)
+        *found = Recovery::RolledBack;
+    return {};
 }
 
 void UpgradeTransaction::Finish(const CString& installBase) {
     DiskFacts disk;
-    if (!MayHoldAJournal(installBase) || !GatherFacts(installBase, &disk, nullptr))
+    if (!MayHoldAJournal(installBase) || !GatherFacts(installBase, &disk))
         return;
-    // Only a complete upgrade is finished here; anything else is for the next start.
+    // Only a complete upgrade is finished here. What cannot be deleted now (a backup held by a
+    // virus scanner, say) is deleted by the next start, which finds the upgrade complete.
     RecoveryPlan plan = PlanRecovery(disk, true);
     if (plan.outcome == RecoveryPlan::Outcome::Completed)
-        ExecuteAll(plan.steps, installBase, nullptr);
+        (void)ExecuteAll(plan.steps, installBase);
 }

@@ -17,41 +17,41 @@
 class UpgradeTransaction {
 public:
     explicit UpgradeTransaction(const CString& installBase);
-    // Rolls back whatever has not been committed.
-    ~UpgradeTransaction();
     UpgradeTransaction(const UpgradeTransaction&) = delete;
     UpgradeTransaction& operator=(const UpgradeTransaction&) = delete;
 
     // Takes the files the upgrade changes (their items and whether each is added). Fails when a
     // name the upgrade makes beside an installed file is taken, or too long.
-    bool Begin(const std::vector<JournalEntry>& entries, FileError* error);
+    Result Begin(const std::vector<JournalEntry>& entries);
     // Keeps holding entry `index`'s installed file, opened by the caller with HoldFile, until it
     // is renamed away.
     void Hold(size_t index, FileHandle held);
     // Makes the staged copy of entry `index` from the file `source` (which must be exactly the
     // file `expected` describes, when given), or from `bytes`.
-    bool StageCopy(size_t index, const CString& source, const PayloadDigest* expected,
-                   FileError* error);
-    bool StageBytes(size_t index, std::string_view bytes, FileError* error);
+    Result StageCopy(size_t index, const CString& source, const PayloadDigest* expected);
+    Result StageBytes(size_t index, std::string_view bytes);
     // Holds every installed file the upgrade replaces (waiting a while for programs that hold
-    // them), writes the journal and puts every staged copy in its place. On failure everything is
-    // rolled back.
-    bool Commit(FileError* error);
+    // them), writes the journal and puts every staged copy in its place.
+    Result Commit();
+    // After a step that failed: puts every installed file back as it was and deletes what the
+    // transaction made. Its failure (a file held by another program, say) leaves what the next
+    // start of Setup rolls back.
+    Result RollBack();
 
-    // What the next start of Setup found of an earlier run.
+    // What the start of Setup found of an earlier run.
     enum class Recovery {
         None,       // nothing of an earlier run
         RolledBack, // a run cut short before it was complete: every installed file is as before
         Completed,  // a run cut short after it was complete: only its end remains (Finish)
-        Failed,     // a file could not be acted on (`error` says which); tried again next time
     };
-    // Rolls back a run that was cut short, or tidies up one that was complete.
-    static Recovery Recover(const CString& installBase, FileError* error);
+    // Rolls back a run that was cut short, or tidies up one that was complete. A failure names the
+    // file that could not be acted on; the next start tries again.
+    static Result Recover(const CString& installBase, Recovery* found);
     // Forgets a complete run, once it has ended.
     static void Finish(const CString& installBase);
 
 private:
-    bool WriteJournal(FileError* error);
+    Result WriteJournal();
 
     CString m_installBase;
     Journal m_journal;

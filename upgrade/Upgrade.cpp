@@ -5,6 +5,8 @@
 #include "upgrade/InstallInfo.h"
 #include "upgrade/PayloadDigests.h"
 #include "upgrade/PayloadRules.h"
+#include "upgrade/SetupLog.h"
+#include "upgrade/SetupRun.h"
 #include "upgrade/Transaction.h"
 
 #include <mbstring.h>
@@ -20,14 +22,28 @@ bool RowPathsFit(const CString& source, const CString& destination) {
            FitsFileFunctions(BackupPathOf(destination.Str()).c_str());
 }
 
+// What the log says of each row's outcome, in the order of RowOutcome.
+constexpr const char* kDecisionTexts[] = {
+    "replace (the payload file is newer)",
+    "add (not installed, its folder is there)",
+    "up to date (the installed file is as new as the payload file, or newer)",
+    "not installed (this file is only ever replaced)",
+    "not installed (its folder is absent)",
+    "failed: the payload file is missing",
+    "failed: the payload file is damaged, or not the released one",
+    "failed: the installed file or its folder cannot be examined",
+    "failed: a path is too long",
+};
+static_assert(sizeof kDecisionTexts / sizeof *kDecisionTexts ==
+              static_cast<int>(RowOutcome::FailedPathTooLong) + 1);
+
 // The released payload file of row `item`, when this build fixes its payload.
 const PayloadDigest* Released(int item) {
     return kPayloadFixed ? &kPayloadDigests[item] : nullptr;
 }
 
 // What becomes of one row; a failure names the file that stands in the way and why.
-RowOutcome DecideRow(int item, const CString& source, const CString& destination,
-                     FileError* error) {
+RowOutcome DecideRow(int item, const CString& source, const CString& destination, Result* why) {
     const PayloadRow& row = kPayloadRows[item];
     FileProbe installed = ProbeFile(destination);
     FileProbe folder;
@@ -42,70 +58,113 @@ RowOutcome DecideRow(int item, const CString& source, const CString& destination
         outcome = RowOutcome::FailedSourceDamaged;
     switch (outcome) {
     case RowOutcome::FailedSourceMissing:
-        *error = {source, payload.error ? payload.error : ERROR_FILE_NOT_FOUND};
+        *why = Failed(source, payload.error ? payload.error : ERROR_FILE_NOT_FOUND);
         break;
     case RowOutcome::FailedSourceDamaged:
-        *error = {source, ERROR_FILE_CORRUPT};
+        *why = Failed(source, ERROR_FILE_CORRUPT);
         break;
     case RowOutcome::FailedUnreadable:
-        *error =
-            installed.kind == Kind::Absent
-                ? FileError{FolderOf(destination), folder.error ? folder.error : ERROR_DIRECTORY}
-                : FileError{destination, installed.error ? installed.error : ERROR_DIRECTORY};
+        *why = installed.kind == Kind::Absent
+                   ? Failed(FolderOf(destination), folder.error ? folder.error : ERROR_DIRECTORY)
+                   : Failed(destination, installed.error ? installed.error : ERROR_DIRECTORY);
         break;
     case RowOutcome::FailedPathTooLong:
-        *error = {destination, ERROR_FILENAME_EXCED_RANGE};
+        *why = Failed(destination, ERROR_FILENAME_EXCED_RANGE);
         break;
     default:
         break;
     }
     return outcome;
 }
+
+// Stages every changed file beside the file it replaces, then puts all of them in place.
+Result PutInPlace(UpgradeTransaction& transaction, const std::vector<JournalEntry>& entries,
+                  const CString& setupFolder, FileHandle heldList, std::string_view newList,
+                  RunPresenter& presenter) {
+    if (Result begun = transaction.Begin(entries); !begun)
+        return begun;
+    for (size_t index = 0; index < entries.size(); ++index) {
+        const int item = entries[index].item;
+        Result staged;
+        if (item == kListItem) {
+            transaction.Hold(index, std::move(heldList));
+            staged = transaction.StageBytes(index, newList);
+        } else {
+            staged = transaction.StageCopy(index, setupFolder + kPayloadRows[item].source,
+                                           Released(item));
+        }
+        if (!staged)
+            return staged;
+        presenter.KeepResponsive();
+    }
+    return transaction.Commit();
+}
 } // namespace
 
-ProductCheck CheckInstalledProduct(CRegReader& reg, InstalledProduct* found) {
-    reg.ReadString(kVersionKey, kCurrentVersionValue, &found->version, HKEY_LOCAL_MACHINE);
-    if (_mbscmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(found->version)),
+InstalledProduct ReadInstalledProduct() {
+    // A value that cannot be read stays "", which the check takes for what it is.
+    InstalledProduct product;
+    CRegReader reg;
+    (void)reg.ReadString(kVersionKey, kCurrentVersionValue, &product.version, HKEY_LOCAL_MACHINE);
+    (void)reg.ReadString(kVersionKey, kBasePathValue, &product.installBase, HKEY_LOCAL_MACHINE);
+    return product;
+}
+
+ProductCheck CheckInstalledProduct(const InstalledProduct& product, Result& why) {
+    if (_mbscmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(product.version)),
                 reinterpret_cast<const unsigned char*>(kRequiredVersion)) != 0)
         return ProductCheck::WrongProduct;
-    reg.ReadString(kVersionKey, kBasePathValue, &found->installBase, HKEY_LOCAL_MACHINE);
-    switch (CheckInstallBase(found->installBase)) {
-    case InstallBaseCheck::Usable:
-        return ProductCheck::Matches;
-    case InstallBaseCheck::NotInstalled:
-        return ProductCheck::WrongProduct;
-    default:
+    if (!product.installBase.IsEmpty())
+        return CheckInstallBase(product.installBase, why);
+    // No install base at all: the registry value is what is missing.
+    why = Failed(CString("HKEY_LOCAL_MACHINE\\") + kVersionKey + "\\" + kBasePathValue,
+                 ERROR_BAD_PATHNAME);
+    return ProductCheck::Unusable;
+}
+
+ProductCheck CheckInstallBase(const CString& installBase, Result& why) {
+    if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(installBase)) {
+        why = Failed(installBase, IsAbsolutePath(installBase.Str()) ? ERROR_FILENAME_EXCED_RANGE
+                                                                    : ERROR_BAD_PATHNAME);
         return ProductCheck::Unusable;
     }
-}
-
-InstallBaseCheck CheckInstallBase(const CString& installBase) {
-    if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(installBase))
-        return InstallBaseCheck::Unusable;
     FileProbe base = ProbeFile(installBase);
     if (base.kind == Kind::Absent)
-        return InstallBaseCheck::NotInstalled;
-    if (base.kind != Kind::Folder)
-        return InstallBaseCheck::Unusable;
+        return ProductCheck::WrongProduct;
+    if (base.kind != Kind::Folder) {
+        why = Failed(installBase, base.error ? base.error : ERROR_DIRECTORY);
+        return ProductCheck::Unusable;
+    }
     for (const PayloadRow& row : kPayloadRows) {
         if (ProbeFile(installBase + row.destination).kind == Kind::File)
-            return InstallBaseCheck::Usable;
+            return ProductCheck::Matches;
     }
-    return InstallBaseCheck::NotInstalled;
+    return ProductCheck::WrongProduct;
 }
 
-UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& installBase,
-                              const char* entry, FileError* error, UpgradeReport* report) {
-    UpgradeReport unused;
+Result UpgradeProduct(const CString& setupFolder, const CString& installBase, const char* entry,
+                      UpgradeReport* report, RunPresenter* presenter, SetupLog* log) {
+    UpgradeReport unusedReport;
+    RunPresenter nobody;
+    SetupLog nowhere(false);
     if (!report)
-        report = &unused;
+        report = &unusedReport;
+    if (!presenter)
+        presenter = &nobody;
+    if (!log)
+        log = &nowhere;
     std::vector<JournalEntry> entries;
     for (int item = 0; item < kPayloadRowCount; ++item) {
+        Result why;
         RowOutcome outcome = DecideRow(item, setupFolder + kPayloadRows[item].source,
-                                       CString(ItemPath(installBase.Str(), item)), error);
+                                       CString(ItemPath(installBase.Str(), item)), &why);
         report->rows[report->rowsDecided++] = outcome;
+        char number[16];
+        wsprintfA(number, "Row %d, ", item + 1);
+        log->Line(number + CString(kPayloadRows[item].destination) + ": " +
+                  kDecisionTexts[static_cast<int>(outcome)]);
         if (IsFailure(outcome))
-            return UpgradeOutcome::Incomplete;
+            return why;
         if (outcome == RowOutcome::Replaced || outcome == RowOutcome::Added)
             entries.push_back({item, outcome == RowOutcome::Added});
     }
@@ -117,29 +176,22 @@ UpgradeOutcome UpgradeProduct(const CString& setupFolder, const CString& install
     FileHandle heldList;
     AppListContent newList;
     report->listFound = list.kind == Kind::File;
+    log->Line(report->listFound ? "Registration in the application list: prepared"
+                                : "No application list: nothing to register");
     if (list.kind == Kind::File) {
-        if (!HoldFile(listPath, &heldList, error) ||
-            !RegisterInAppList(heldList.Get(), listPath, entry, &newList, error))
-            return UpgradeOutcome::Incomplete;
+        if (Result held = HoldFile(listPath, &heldList); !held)
+            return held;
+        if (Result made = RegisterInAppList(heldList.Get(), listPath, entry, &newList); !made)
+            return made;
         entries.push_back({kListItem, false});
     } else if (list.kind != Kind::Absent) {
-        *error = {listPath, list.error ? list.error : ERROR_DIRECTORY};
-        return UpgradeOutcome::Incomplete;
+        return Failed(listPath, list.error ? list.error : ERROR_DIRECTORY);
     }
 
     UpgradeTransaction transaction(installBase);
-    if (!transaction.Begin(entries, error))
-        return UpgradeOutcome::Incomplete;
-    for (size_t index = 0; index < entries.size(); ++index) {
-        int item = entries[index].item;
-        if (item == kListItem) {
-            transaction.Hold(index, std::move(heldList));
-            if (!transaction.StageBytes(index, newList.bytes, error))
-                return UpgradeOutcome::Incomplete;
-        } else if (!transaction.StageCopy(index, setupFolder + kPayloadRows[item].source,
-                                          Released(item), error)) {
-            return UpgradeOutcome::Incomplete;
-        }
-    }
-    return transaction.Commit(error) ? UpgradeOutcome::Upgraded : UpgradeOutcome::Incomplete;
+    Result done = PutInPlace(transaction, entries, setupFolder, std::move(heldList), newList.bytes,
+                             *presenter);
+    if (!done)
+        report->rollBack = transaction.RollBack();
+    return done;
 }

@@ -41,15 +41,15 @@ std::string RegisteredList(const std::string& name) {
     return ListWithEntries("3") + AppendedEntry("3", name);
 }
 
-const char* OutcomeName(UpgradeOutcome outcome) {
-    return outcome == UpgradeOutcome::Upgraded ? "Upgraded" : "Incomplete";
+const char* OutcomeName(bool upgraded) {
+    return upgraded ? "Upgraded" : "Incomplete";
 }
 
-const char* CheckName(InstallBaseCheck check) {
+const char* CheckName(ProductCheck check) {
     switch (check) {
-    case InstallBaseCheck::Usable:
+    case ProductCheck::Matches:
         return "Usable";
-    case InstallBaseCheck::NotInstalled:
+    case ProductCheck::WrongProduct:
         return "NotInstalled";
     default:
         return "Unusable";
@@ -82,10 +82,10 @@ protected:
         options.root = m_root;
         return options;
     }
-    UpgradeOutcome Run(const std::string& baseSuffix = "") {
+    bool Run(const std::string& baseSuffix = "") {
         std::string base = m_product.installBase + baseSuffix;
-        m_error = FileError();
-        return UpgradeProduct(m_product.setupFolder.c_str(), base.c_str(), kEntryText, &m_error);
+        m_error = UpgradeProduct(m_product.setupFolder.c_str(), base.c_str(), kEntryText);
+        return m_error.Ok();
     }
     // The install tree as a successful run leaves it: each row replaced or added where the rule
     // says, and the list as `list` (unless empty).
@@ -108,7 +108,7 @@ protected:
     product::ProductOptions m_options;
     product::StagedProduct m_product;
     std::vector<std::unique_ptr<enginetest::FileHolder>> m_holders;
-    FileError m_error; // what the last run blamed
+    Result m_error; // what the last run blamed
 };
 
 // The list file's last-write time is whenever it was written: compare its bytes only.
@@ -125,7 +125,7 @@ protected:
 struct UpgradeCase {
     const char* name;
     std::vector<DestState> dest; // empty: every row Older
-    UpgradeOutcome outcome;
+    bool upgrades;
     // The file an incomplete run names as standing in the way.
     std::function<std::string(const product::StagedProduct&)> blames;
     // Changes to the staged product before the run (files held open are held by the fixture).
@@ -147,7 +147,7 @@ using P = product::StagedProduct;
 using T = UpgradeEngineTest;
 const DestState O = DestState::Older, S = DestState::SameSecond, N = DestState::Newer,
                 M = DestState::Missing, F = DestState::FolderAbsent, B = DestState::OlderBySecond;
-const UpgradeOutcome kUpgraded = UpgradeOutcome::Upgraded, kIncomplete = UpgradeOutcome::Incomplete;
+const bool kUpgraded = true, kIncomplete = false;
 
 void SetReadOnly(const std::string& path) {
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -248,7 +248,7 @@ TEST_P(AllOrNothingTest, ChangesEverythingOrNothing) {
         ASSERT_NO_FATAL_FAILURE(
             HoldFile(row == 10 ? m_product.listFile : m_product.destinationFiles[row - 1]));
 
-    EXPECT_STREQ(OutcomeName(c.outcome), OutcomeName(Run(c.baseSuffix)));
+    EXPECT_STREQ(OutcomeName(c.upgrades), OutcomeName(Run(c.baseSuffix)));
     if (c.blames) {
         EXPECT_EQ(c.blames(m_product), m_error.path.Str());
         EXPECT_NE(m_error.code, 0u);
@@ -258,7 +258,7 @@ TEST_P(AllOrNothingTest, ChangesEverythingOrNothing) {
     // A complete run keeps its journal until it has ended.
     UpgradeTransaction::Finish(m_product.installBase.c_str());
     const TreeSnapshot installAfter = SnapshotTree(m_product.installBase);
-    if (c.outcome == UpgradeOutcome::Upgraded)
+    if (c.upgrades)
         EXPECT_TRUE(SameTreeButListTime(
             UpgradedTree(installBefore, c.writeList ? RegisteredList(options.productInfo) : ""),
             installAfter));
@@ -272,6 +272,44 @@ INSTANTIATE_TEST_SUITE_P(Cases, AllOrNothingTest, testing::ValuesIn(kUpgradeCase
                          [](const testing::TestParamInfo<UpgradeCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// A new file taken by another program (a virus scanner, say) the moment Setup has written it: the
+// upgrade cannot put it in place, nor can its roll-back delete it. The roll-back says so (never
+// "nothing was changed" on its word alone); every installed file is as it was; the next start
+// deletes what is left.
+DWORD WINAPI TakeWhenWritten(void* path) {
+    for (int tries = 0; tries < 30000; ++tries) {
+        HANDLE file = ::CreateFileA(static_cast<const char*>(path), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            ::Sleep(6000); // past the upgrade's retries and its roll-back's
+            ::CloseHandle(file);
+            return 0;
+        }
+        ::Sleep(1);
+    }
+    return 1;
+}
+
+TEST_F(UpgradeEngineTest, ARollBackThatFailsSaysSoAndTheNextStartEndsIt) {
+    Stage(Options());
+    const TreeSnapshot before = SnapshotTree(m_product.installBase);
+    std::string staged = StagedPathOf(m_product.destinationFiles[0]);
+    HANDLE scanner = ::CreateThread(nullptr, 0, TakeWhenWritten, &staged[0], 0, nullptr);
+    ASSERT_NE(scanner, nullptr);
+    UpgradeReport report;
+    const Result done = UpgradeProduct(m_product.setupFolder.c_str(), m_product.installBase.c_str(),
+                                       kEntryText, &report);
+    EXPECT_FALSE(done);
+    EXPECT_FALSE(report.rollBack) << "the roll-back was taken for complete";
+    EXPECT_EQ(staged, report.rollBack.path.Str());
+    EXPECT_EQ(::WaitForSingleObject(scanner, 60000), WAIT_OBJECT_0);
+    ::CloseHandle(scanner);
+    UpgradeTransaction::Recovery found = UpgradeTransaction::Recovery::None;
+    EXPECT_TRUE(UpgradeTransaction::Recover(m_product.installBase.c_str(), &found));
+    EXPECT_EQ(found, UpgradeTransaction::Recovery::RolledBack);
+    EXPECT_TRUE(SameTree(before, SnapshotTree(m_product.installBase)));
+}
 
 // ---------------------------------------------------------------------------------------------
 // The list file: its prefix and body carried over, the entry named after "ProductInfo".
@@ -433,7 +471,7 @@ TEST_F(UpgradeEngineTest, ReplacedFilesKeepAttributesCreationTimeAndAccessRules)
 struct BaseCase {
     const char* name;
     std::function<std::string(const product::StagedProduct&)> base;
-    InstallBaseCheck check;
+    ProductCheck check;
 };
 
 void PrintTo(const BaseCase& c, std::ostream* os) {
@@ -441,23 +479,20 @@ void PrintTo(const BaseCase& c, std::ostream* os) {
 }
 
 const BaseCase kBaseCases[] = {
-    {"InstalledProduct", [](const P& p) { return p.installBase; }, InstallBaseCheck::Usable},
-    {"TrailingBackslash", [](const P& p) { return p.installBase + "\\"; },
-     InstallBaseCheck::Usable},
-    {"FolderAbsent", [](const P& p) { return p.installBase + "Gone"; },
-     InstallBaseCheck::NotInstalled},
+    {"InstalledProduct", [](const P& p) { return p.installBase; }, ProductCheck::Matches},
+    {"TrailingBackslash", [](const P& p) { return p.installBase + "\\"; }, ProductCheck::Matches},
+    {"FolderAbsent", [](const P& p) { return p.installBase + "Gone"; }, ProductCheck::WrongProduct},
     {"ParentAbsent", [](const P& p) { return p.installBase + "Gone\\Quillo"; },
-     InstallBaseCheck::NotInstalled},
+     ProductCheck::WrongProduct},
     {"EmptyFolder", [](const P& p) { return p.installBase + "\\QuilloHub"; },
-     InstallBaseCheck::NotInstalled},
-    {"AFile", [](const P& p) { return p.listFile; }, InstallBaseCheck::Unusable},
-    {"Relative", [](const P&) { return std::string("Quillo"); }, InstallBaseCheck::Unusable},
-    {"BelowTheDriveRoot", [](const P&) { return std::string("\\Quillo"); },
-     InstallBaseCheck::Unusable},
-    {"Empty", [](const P&) { return std::string(); }, InstallBaseCheck::Unusable},
+     ProductCheck::WrongProduct},
+    {"AFile", [](const P& p) { return p.listFile; }, ProductCheck::Unusable},
+    {"Relative", [](const P&) { return std::string("Quillo"); }, ProductCheck::Unusable},
+    {"BelowTheDriveRoot", [](const P&) { return std::string("\\Quillo"); }, ProductCheck::Unusable},
+    {"Empty", [](const P&) { return std::string(); }, ProductCheck::Unusable},
     {"LongerThanTheFileFunctionsTake",
      [](const P& p) { return p.installBase + "\\" + std::string(260, 'q'); },
-     InstallBaseCheck::Unusable},
+     ProductCheck::Unusable},
 };
 
 class InstallBaseTest : public UpgradeEngineTest, public testing::WithParamInterface<BaseCase> {};
@@ -465,7 +500,7 @@ class InstallBaseTest : public UpgradeEngineTest, public testing::WithParamInter
 TEST_P(InstallBaseTest, TellsWhetherTheProductIsThere) {
     Stage(Options());
     EXPECT_STREQ(CheckName(GetParam().check),
-                 CheckName(CheckInstallBase(GetParam().base(m_product).c_str())));
+                 CheckName(CheckInstallBase(GetParam().base(m_product).c_str(), m_error)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Bases, InstallBaseTest, testing::ValuesIn(kBaseCases),
@@ -514,6 +549,13 @@ public:
     }
     std::string JournalPath(JournalState state) const {
         return m_product.installBase + JournalNameOf(state);
+    }
+    // What a recovery of `base` found; it must succeed.
+    static Rec Recovered(const std::string& base) {
+        Rec found = Rec::None;
+        Result done = UpgradeTransaction::Recover(base.c_str(), &found);
+        EXPECT_TRUE(done) << done.path.Str() << " " << done.code;
+        return found;
     }
 
 private:
@@ -663,22 +705,21 @@ TEST_P(RecoveryTableTest, EndsWholeWithNothingLeftAndTheUpgradeCanRun) {
     }
     if (c.held) {
         ASSERT_NO_FATAL_FAILURE(HoldFile(c.held(*this)));
-        FileError error;
-        EXPECT_EQ(Rec::Failed, UpgradeTransaction::Recover(base.c_str(), &error));
-        EXPECT_EQ(c.held(*this), error.path.Str());
+        Rec found = Rec::None;
+        Result held = UpgradeTransaction::Recover(base.c_str(), &found);
+        EXPECT_FALSE(held);
+        EXPECT_EQ(c.held(*this), held.path.Str());
         m_holders.clear();
     }
 
-    FileError error;
-    EXPECT_EQ(c.recovery, UpgradeTransaction::Recover(base.c_str(), &error))
-        << error.path.Str() << " " << error.code;
+    EXPECT_EQ(c.recovery, Recovered(base));
     if (c.recovery == Rec::Completed) {
         // A complete run keeps its journal until it has ended.
         EXPECT_TRUE(product::FileExists(JournalPath(J::Committed)));
-        EXPECT_EQ(Rec::Completed, UpgradeTransaction::Recover(base.c_str(), &error));
+        EXPECT_EQ(Rec::Completed, Recovered(base));
         UpgradeTransaction::Finish(base.c_str());
     }
-    EXPECT_EQ(Rec::None, UpgradeTransaction::Recover(base.c_str(), &error));
+    EXPECT_EQ(Rec::None, Recovered(base));
 
     for (int row = 0; row < 9; ++row) {
         SCOPED_TRACE("row " + std::to_string(row + 1));

@@ -164,7 +164,8 @@ const UnattendedCase kUnattendedCases[] = {
          t.Hold(journal);
      },
      {"An upgrade cut short earlier could not be rolled back or finished.",
-      "QuilloSetup.committing: ", kFailedLog}},
+      "QuilloSetup.committing: ",
+      "Exit code 1603 (an upgrade cut short earlier could not be rolled back or finished yet)"}},
     {"AnotherSetupRunning",
      1618,
      false,
@@ -181,6 +182,14 @@ const UnattendedCase kUnattendedCases[] = {
      false,
      [](T& t) { t.WriteRegistry("4.501", t.Product().installBase + "Gone"); },
      {"Not the product this upgrade is for, or not installed there: nothing was done."}},
+    // With no desktop the licence cannot be shown: a failure of its own, and nothing is deleted.
+    {"NoDesktopForTheLicence",
+     1603,
+     false,
+     {},
+     {"run by a person", "The licence could not be shown.",
+      "Exit code 1603 (a window could not be shown; nothing was changed)"},
+     "upgrade"},
     // A log past its limit is kept as the old log, and a new one begun.
     {"LogPastItsLimit",
      0,

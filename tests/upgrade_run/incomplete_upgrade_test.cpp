@@ -52,6 +52,11 @@ void PrintTo(const IncompleteCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+// The registry value that a file error names when it gives no usable install base.
+std::string BasePathValue(const StagedProduct&) {
+    return "HKEY_LOCAL_MACHINE\\Software\\Morvane\\Quillo\\system\\installinfo\\BasePath";
+}
+
 void PointBasePathAt(const product::ProductOptions& options, const std::string& base) {
     ASSERT_TRUE(product::WriteProductRegistry(options, base));
 }
@@ -85,18 +90,20 @@ const IncompleteCase kIncompleteCases[] = {
          without.writeBasePath = false;
          product::RemoveProductRegistry();
          PointBasePathAt(without, "");
-     }},
+     }, 0, false, BasePathValue, ERROR_BAD_PATHNAME},
     // Resolved against Setup's current folder, the setup folder, it would write there.
     {"BasePathRelative", kUpgradeIncompleteString,
-     [](const product::ProductOptions& o, const StagedProduct&) { PointBasePathAt(o, "Quillo"); }},
+     [](const product::ProductOptions& o, const StagedProduct&) { PointBasePathAt(o, "Quillo"); },
+     0, false, [](const StagedProduct&) { return std::string("Quillo"); }, ERROR_BAD_PATHNAME},
     {"BasePathAFile", kUpgradeIncompleteString,
      [](const product::ProductOptions& o, const StagedProduct& p) {
          PointBasePathAt(o, p.listFile);
-     }},
+     }, 0, false, [](const StagedProduct& p) { return p.listFile; }, ERROR_DIRECTORY},
+    // Longer than the registry reader takes: as good as missing.
     {"BasePathLongerThanAPath", kUpgradeIncompleteString,
      [](const product::ProductOptions& o, const StagedProduct& p) {
          PointBasePathAt(o, p.installBase + "\\" + std::string(250, 'q'));
-     }},
+     }, 0, false, BasePathValue, ERROR_BAD_PATHNAME},
     {"BasePathFolderAbsent", kWrongVersionString,
      [](const product::ProductOptions& o, const StagedProduct& p) {
          PointBasePathAt(o, p.installBase + "Gone");
@@ -192,8 +199,9 @@ TEST_F(UpgradeRunTest, AProductWindowThatNeverAnswersDoesNotStopSetup) {
 }
 
 // A list file too large to be read into memory: 2000 MB, all but its first bytes a hole of
-// zero bytes (which the file system does not store). The progress dialog ends by itself, the
-// upgrade is reported incomplete, and nothing changed: the list file is as it was.
+// zero bytes (which the file system does not store). The file error names the list and the lack
+// of memory, the progress dialog ends by itself, the upgrade is reported incomplete, and nothing
+// changed: the list file is as it was.
 TEST_F(UpgradeRunTest, AListFileTooLargeForMemoryStillEndsTheRun) {
     Stage(DefaultOptions());
     {
@@ -211,6 +219,8 @@ TEST_F(UpgradeRunTest, AListFileTooLargeForMemoryStillEndsTheRun) {
     ASSERT_NE(licence, nullptr);
     Accept(licence);
 
+    ExpectAndAnswerFileError(WaitForFileError({licence}), m_product.listFile,
+                             ERROR_NOT_ENOUGH_MEMORY);
     ResultBox result = WaitForResult(licence);
     ASSERT_NE(result.window, nullptr) << "the progress dialog did not end";
     ExpectResult(result, kUpgradeIncompleteString);

@@ -5,11 +5,13 @@
 // library to install the hooks writes nothing).
 //
 // Line format, fields separated by one space, numbers in hex:
-//   <kind> <window> <class> <message> <wParam> <lParam> <animation> <result>
+//   <kind> <window> <class> <message> <wParam> <lParam> <animation> <result> <watched>
 // kind: "get" (a posted message removed from the queue, before it is dispatched), "call" (a
 // sent message, before the window procedure runs) or "ret" (a sent message, after it);
 // animation: 1 when the window has a child with identifier 1002 (the progress dialog, once its
-// controls exist), else 0; result: what the window procedure returned, for "ret" lines, else "-".
+// controls exist), else 0; result: what the window procedure returned, for "ret" lines, else "-";
+// watched: 1 when the file named by QUILLO_UPGRADE_RUN_HOOK_WATCH exists at that moment, else 0
+// ("-" when none is named).
 //
 // QUILLO_UPGRADE_RUN_HOOK_SLOW_MS, when set, makes the progress dialog's initialisation take that
 // many milliseconds longer, as on a slow or busy machine.
@@ -26,12 +28,19 @@ constexpr UINT kAnimateOpenW = WM_USER + 103;
 
 HANDLE gLog = INVALID_HANDLE_VALUE;
 DWORD gSlowMs = 0;
+char gWatched[MAX_PATH] = {};
 
 void ReadSlowness() {
     char text[16] = {};
     DWORD length = GetEnvironmentVariableA("QUILLO_UPGRADE_RUN_HOOK_SLOW_MS", text, sizeof text);
     if (length > 0 && length < sizeof text)
         gSlowMs = static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+}
+
+void ReadWatched() {
+    DWORD length = GetEnvironmentVariableA("QUILLO_UPGRADE_RUN_HOOK_WATCH", gWatched, MAX_PATH);
+    if (length >= MAX_PATH)
+        gWatched[0] = '\0';
 }
 
 void OpenLog() {
@@ -67,11 +76,15 @@ void Record(const char* kind, HWND window, UINT message, WPARAM wParam, LPARAM l
     char answer[16] = "-";
     if (result)
         std::snprintf(answer, sizeof answer, "%lX", static_cast<unsigned long>(*result));
+    const char* watched = !gWatched[0]                                              ? "-"
+                          : GetFileAttributesA(gWatched) != INVALID_FILE_ATTRIBUTES ? "1"
+                                                                                    : "0";
     char line[256];
-    int length = std::snprintf(line, sizeof line, "%s %08lX %s %04X %08lX %08lX %d %s\n", kind,
-                               static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)),
-                               name[0] ? name : "?", message, static_cast<unsigned long>(wParam),
-                               static_cast<unsigned long>(lParam), hasAnimation ? 1 : 0, answer);
+    int length =
+        std::snprintf(line, sizeof line, "%s %08lX %s %04X %08lX %08lX %d %s %s\n", kind,
+                      static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)),
+                      name[0] ? name : "?", message, static_cast<unsigned long>(wParam),
+                      static_cast<unsigned long>(lParam), hasAnimation ? 1 : 0, answer, watched);
     if (length > 0) {
         DWORD written = 0;
         WriteFile(gLog, line, static_cast<DWORD>(length), &written, nullptr);
@@ -113,6 +126,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         OpenLog();
         ReadSlowness();
+        ReadWatched();
     } else if (reason == DLL_PROCESS_DETACH && gLog != INVALID_HANDLE_VALUE)
         CloseHandle(gLog);
     return TRUE;

@@ -1,8 +1,7 @@
 // The progress dialog's clip and the timers of both dialogs, seen through message hooks on
 // Setup's thread: the clip is opened once, from the first firing of the dialog's own timer after
-// its creation has finished; the work runs once, from the licence dialog's timer, and only once
-// the window shows its clip, however slowly the window was created; timer messages with other
-// identifiers change nothing.
+// its creation has finished; the work runs once, and only once the window shows its clip, however
+// slowly the window was created; timer messages with other identifiers change nothing.
 #include "upgrade_run_support.h"
 
 #include <functional>
@@ -25,15 +24,12 @@ public:
         }
         return -1;
     }
-    // Index of the last event of `kind`, `message` and `wParam` on `window`, or -1.
-    int FindLast(const char* kind, HWND window, UINT message, WPARAM wParam) const {
-        for (size_t i = m_events.size(); i-- > 0;) {
-            const HookEvent& event = m_events[i];
-            if (event.kind == kind && event.window == window && event.message == message &&
-                event.wParam == wParam)
-                return static_cast<int>(i);
-        }
-        return -1;
+    // Whether the watched file existed at any event.
+    bool EverWatched() const {
+        for (const HookEvent& event : m_events)
+            if (event.watched == 1)
+                return true;
+        return false;
     }
     // Indices of the clip-opening messages sent to the animation control.
     std::vector<int> ClipOpenings() const {
@@ -151,6 +147,10 @@ class ClipBeforeWorkTest : public ProgressDialogTest,
                            public ::testing::WithParamInterface<MachineCase> {};
 
 TEST_P(ClipBeforeWorkTest, TheWindowShowsItsClipBeforeTheWorkStarts) {
+    // The committed journal, there from the moment the upgrade is in place until its end.
+    const std::string journal =
+        product::ProductPaths(DefaultOptions()).installBase + "\\QuilloSetup.committed";
+    m_setupEnvironment.push_back({L"QUILLO_UPGRADE_RUN_HOOK_WATCH", uidriver::Widen(journal)});
     if (GetParam().slowMs > 0)
         m_setupEnvironment.push_back(
             {L"QUILLO_UPGRADE_RUN_HOOK_SLOW_MS", std::to_wstring(GetParam().slowMs)});
@@ -178,15 +178,14 @@ TEST_P(ClipBeforeWorkTest, TheWindowShowsItsClipBeforeTheWorkStarts) {
     EXPECT_NE(run[answered].result, 0) << "the clip could not be opened";
     EXPECT_EQ(run.TimerFirings(run.copy(), kOpenClipTimer), 1) << run.Dump();
 
-    // The work runs from the last firing of the licence dialog's timer, which then stops: that
-    // firing comes after the window was shown and its clip opened.
-    int lastWorkTimer = run.FindLast("get", run.licence(), WM_TIMER, kWorkTimer);
+    // The upgrade was not yet in place when the window was shown and its clip opened, and was
+    // afterwards.
     int shown = run.Find("call", run.copy(), WM_SHOWWINDOW);
-    ASSERT_GE(lastWorkTimer, 0) << "the work timer never fired:" << run.Dump();
     ASSERT_GE(shown, 0) << "the progress dialog was never shown:" << run.Dump();
     EXPECT_TRUE(run[shown].wParam) << run.Dump();
-    EXPECT_GT(lastWorkTimer, shown) << "the work ran before the window was shown:" << run.Dump();
-    EXPECT_GT(lastWorkTimer, answered) << "the work ran before the clip was opened:" << run.Dump();
+    EXPECT_EQ(run[shown].watched, 0) << "the work ran before the window was shown:" << run.Dump();
+    EXPECT_EQ(run[answered].watched, 0) << "the work ran before the clip was opened:" << run.Dump();
+    EXPECT_TRUE(run.EverWatched()) << "the committed upgrade was never seen:" << run.Dump();
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, ClipBeforeWorkTest, ::testing::ValuesIn(kMachineCases),
@@ -212,7 +211,7 @@ void PrintTo(const ForeignMessageCase& c, std::ostream* os) {
 const ForeignMessageCase kForeignMessageCases[] = {
     {"LicenceDialog101", Target::Licence, WM_TIMER, kOpenClipTimer},
     {"LicenceDialog555", Target::Licence, WM_TIMER, 555},
-    {"ProgressDialog100", Target::Copy, WM_TIMER, kWorkTimer},
+    {"ProgressDialog100", Target::Copy, WM_TIMER, 100},
     {"ProgressDialog555", Target::Copy, WM_TIMER, 555},
     {"SecondYesWhileTheUpgradeRuns", Target::LicenceWhileCopying, WM_COMMAND, IDOK},
 };

@@ -58,10 +58,10 @@ std::vector<HookEvent> ReadHookLog(const std::string& logFile) {
     std::istringstream log(product::ReadFileBytes(logFile));
     for (std::string line; std::getline(log, line);) {
         std::istringstream fields(line);
-        std::string kind, window, className, message, wParam, lParam, result;
+        std::string kind, window, className, message, wParam, lParam, result, watched;
         int hasAnimation = 0;
         if (!(fields >> kind >> window >> className >> message >> wParam >> lParam >>
-              hasAnimation >> result))
+              hasAnimation >> result >> watched))
             continue;
         HookEvent event;
         event.kind = kind;
@@ -73,6 +73,7 @@ std::vector<HookEvent> ReadHookLog(const std::string& logFile) {
         event.hasAnimation = hasAnimation != 0;
         event.hasResult = result != "-";
         event.result = event.hasResult ? static_cast<LRESULT>(ParseHex(result)) : 0;
+        event.watched = watched == "-" ? -1 : watched == "1";
         events.push_back(event);
     }
     return events;

@@ -26,7 +26,6 @@ using namespace testsupport;
 // The clip resource and the progress dialog's timer.
 constexpr LPARAM kClipResource = 132;
 constexpr WPARAM kOpenClipTimer = 101;
-constexpr WPARAM kWorkTimer = 100;
 // Messages of the animation control.
 constexpr UINT kAnimateOpenA = WM_USER + 100;
 constexpr UINT kAnimateOpenW = WM_USER + 103;
@@ -53,6 +52,7 @@ struct HookEvent {
     bool hasAnimation = false;
     bool hasResult = false; // "ret" lines carry what the window procedure returned
     LRESULT result = 0;
+    int watched = -1; // whether the watched file existed then (1 or 0); -1 when none is watched
 };
 std::vector<HookEvent> ReadHookLog(const std::string& logFile);
 std::string Describe(const HookEvent& event);

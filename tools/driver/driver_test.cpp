@@ -35,7 +35,8 @@ TEST(DriverChildTest, DISABLED_NeverEnds) {
     ::Sleep(INFINITE);
 }
 
-TEST(DriverChildTest, DISABLED_EndsAtOnce) {}
+TEST(DriverChildTest, DISABLED_EndsAtOnce) {
+}
 
 TEST(DriverChildTest, DISABLED_SeesTheMergedEnvironment) {
     char probe[64] = {};

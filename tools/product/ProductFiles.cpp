@@ -123,31 +123,42 @@ bool MakeFolders(const std::string& path) {
     return CreateDirectoryA(folder.c_str(), nullptr) || FolderExists(folder);
 }
 
-bool DeleteTree(const std::string& path) {
-    std::string target = WithoutTrailingSeparator(path);
-    DWORD attributes = GetFileAttributesA(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+namespace {
+// Deletes the file or folder tree at `target`, a wide path in the form that takes any length.
+bool DeleteWideTree(const std::wstring& target) {
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
         return true;
-    }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(target.c_str());
-        return GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(target.c_str());
+        return GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES;
     }
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((target + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((target + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = found.cFileName;
-            if (name != "." && name != "..") {
-                DeleteTree(target + "\\" + name);
-            }
-        } while (FindNextFileA(search, &found));
+            std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..")
+                DeleteWideTree(target + L"\\" + name);
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_DIRECTORY);
-    RemoveDirectoryA(target.c_str());
-    return GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryW(target.c_str());
+    return GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+} // namespace
+
+bool DeleteTree(const std::string& path) {
+    // The tree may hold paths longer than the 8-bit functions take (Setup's log in a temporary
+    // folder near the limit, say): it is walked with the wide functions, in the "\\?\" form.
+    std::string target = WithoutTrailingSeparator(path);
+    std::wstring wide(target.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, target.data(), static_cast<int>(target.size()),
+                                    &wide[0], static_cast<int>(wide.size())));
+    const bool drivePath = wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\';
+    return DeleteWideTree(drivePath ? L"\\\\?\\" + wide : wide);
 }
 
 std::string Printable(const std::string& bytes, bool lineBreaks) {

@@ -12,13 +12,18 @@
 
 class SetupLog {
 public:
-    // Opens the log; without a temporary folder there is none, and lines go nowhere.
-    SetupLog();
+    // Opens the log when `open`; without a temporary folder there is none, and lines go nowhere.
+    // While it is open, a fatal end of Setup writes its last line.
+    explicit SetupLog(bool open);
+    ~SetupLog();
     // Appends a line of 8-bit text in the system's code page.
     void Line(const CString& text);
     // Appends a line of UTF-16 text.
     void Line(const std::wstring& text);
 
 private:
+    // The last line of a fatal end, written without allocating memory.
+    static void NoteFatalEnd();
+
     FileHandle m_file;
 };

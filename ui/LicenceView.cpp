@@ -1,0 +1,51 @@
+#include "ui/LicenceView.h"
+
+#include "framework/AfxApp.h"
+#include "ui/Messages.h"
+#include "ui/Outcomes.h"
+
+LicenceView::~LicenceView() {
+    AfxGetApp()->m_pMainWnd = nullptr;
+}
+
+RunPresenter::Answer LicenceView::AcceptLicence() {
+    if (!m_licence.Create())
+        return Answer::NoWindow;
+    // The about box and the copy window are owned by the licence.
+    AfxGetApp()->m_pMainWnd = &m_licence;
+    switch (m_licence.RunModalLoop()) {
+    case IDOK:
+        return Answer::Yes;
+    case IDCANCEL:
+        return Answer::No;
+    default:
+        return Answer::NoWindow;
+    }
+}
+
+Result LicenceView::WorkBegins() {
+    ::EnableWindow(m_licence.m_hWnd, FALSE);
+    Result shown = CopyWindowView::WorkBegins();
+    if (!shown)
+        ::EnableWindow(m_licence.m_hWnd, TRUE);
+    return shown;
+}
+
+void LicenceView::WorkEnds() {
+    CopyWindowView::WorkEnds();
+    ::EnableWindow(m_licence.m_hWnd, TRUE);
+}
+
+void LicenceView::StepFailed(const Result& failure) {
+    // Over the copy window while it is up; the result that follows is the licence's.
+    (void)ShowFileError(m_copy.m_hWnd, failure);
+}
+
+bool LicenceView::Tell(Outcome outcome) {
+    // The outcome's message with only OK and no icon; a missing string shows as an empty one.
+    CString text;
+    if (RowOf(outcome).message == 0)
+        return true;
+    (void)text.LoadString(RowOf(outcome).message);
+    return ShowMessage(m_licence.m_hWnd, text, nullptr, MB_OK) != 0;
+}

@@ -1,0 +1,20 @@
+// A person's run: the licence dialog, the copy window while the files are replaced, the file
+// error that names what stood in the way, and the message that ends the run.
+#pragma once
+
+#include "ui/CopyWindowView.h"
+#include "ui/SetupDlg.h"
+
+class LicenceView : public CopyWindowView {
+public:
+    ~LicenceView() override;
+    Answer AcceptLicence() override;
+    // The licence stays on the screen, disabled, while the copy window is up.
+    Result WorkBegins() override;
+    void WorkEnds() override;
+    void StepFailed(const Result& failure) override;
+    bool Tell(Outcome outcome) override;
+
+private:
+    CSetupDlg m_licence;
+};
