@@ -2,10 +2,9 @@
 
 #include "ui/SetupDlg.h"
 
-namespace {
-// In the global namespace, so that a Setup in another session counts too.
-constexpr char kMutexName[] = "Global\\QuilloSetup.Upgrade";
+#include <string>
 
+namespace {
 // Finds the licence dialog of another Setup: the window that carries Setup's own mark.
 BOOL CALLBACK FindOtherLicenceDialog(HWND window, LPARAM found) {
     DWORD process = 0;
@@ -18,10 +17,21 @@ BOOL CALLBACK FindOtherLicenceDialog(HWND window, LPARAM found) {
 } // namespace
 
 OneSetupAtATime::OneSetupAtATime() {
-    m_mutex.Reset(::CreateMutexA(nullptr, FALSE, kMutexName));
-    // A mutex made by another user's Setup refuses this one access; a name taken by an object of
-    // another kind fails too. Either way Setup cannot tell that no other one runs.
-    m_isTheOne = m_mutex.IsValid() && ::GetLastError() != ERROR_ALREADY_EXISTS;
+    // A file in the Windows folder, where only administrators may make one, held without sharing
+    // and deleted when Setup ends however it ends; every session and account sees it. A named
+    // object would be the first creator's, of whatever account: one made by another program
+    // would stop every Setup.
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH - 20)
+        return;
+    m_lock.Reset(::CreateFileW(
+        (std::wstring(folder) + L"\\QuilloSetup.lock").c_str(), GENERIC_READ | DELETE, 0, nullptr,
+        OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // Held by another Setup (a sharing violation), or not to be made at all: either way Setup
+    // cannot tell that no other one runs.
+    m_isTheOne = m_lock.IsValid();
 }
 
 bool OneSetupAtATime::ShowTheRunningSetup() {

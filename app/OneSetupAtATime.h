@@ -15,6 +15,6 @@ public:
     [[nodiscard]] static bool ShowTheRunningSetup();
 
 private:
-    KernelHandle m_mutex;
+    FileHandle m_lock;
     bool m_isTheOne = false;
 };

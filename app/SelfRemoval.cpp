@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace {
 constexpr int kDeleteAttempts = 20;
@@ -50,32 +51,79 @@ bool InInstallTree(const CString& folder, const CString& installBase) {
     return !installBase.IsEmpty() && LiesWithin(folder, installBase);
 }
 
-// Starts the temporary copy that removes `modulePath` and its folder once this process has ended.
-void StartSelfRemoval(const CString& modulePath) {
+// The bytes of Setup.exe, read through the handle that has held it since the start of the run.
+bool ReadProgram(HANDLE program, std::string* bytes) {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(program, &size) || size.QuadPart > (64 << 20) ||
+        ::SetFilePointer(program, 0, nullptr, FILE_BEGIN) != 0)
+        return false;
+    bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
+    return ReadExactly(program, CString(), &(*bytes)[0], bytes->size()).Ok();
+}
+
+// Makes the temporary copy of Setup.exe, new under a name that nothing had, and returns it held
+// open so that no other program can change, rename or delete it until it has been started, and
+// so that the system deletes it once the copy has ended. Windows runs no program that a handle
+// may write: the copy is written through one handle and closed, then opened again for the run.
+// What happened in that moment is checked: the very file written, with the very bytes.
+FileHandle MakeCopy(const std::wstring& folder, HANDLE program, std::wstring* path) {
+    std::string bytes;
+    if (!ReadProgram(program, &bytes))
+        return FileHandle();
+    for (UINT unique = ::GetTickCount() ^ ::GetCurrentProcessId(), tries = 0; tries < 100;
+         ++unique, ++tries) {
+        wchar_t name[MAX_PATH] = {};
+        if (unique == 0 || !::GetTempFileNameW(folder.c_str(), L"Del", unique & 0xFFFF, name))
+            continue;
+        FileHandle written(::CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!written && ::GetLastError() == ERROR_FILE_EXISTS)
+            continue;
+        BY_HANDLE_FILE_INFORMATION made = {}, held = {};
+        DWORD count = 0;
+        if (!written ||
+            !::WriteFile(written.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &count,
+                         nullptr) ||
+            count != bytes.size() || !::GetFileInformationByHandle(written.Get(), &made))
+            return FileHandle();
+        written.Reset();
+        // (Wine follows a link put under the name in that moment, where Windows opens the link
+        // itself and deletes only that.)
+        FileHandle copy(
+            ::CreateFileW(name, GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        std::string reread;
+        const bool same = copy && ::GetFileInformationByHandle(copy.Get(), &held) &&
+                          !(held.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                          held.dwVolumeSerialNumber == made.dwVolumeSerialNumber &&
+                          held.nFileIndexHigh == made.nFileIndexHigh &&
+                          held.nFileIndexLow == made.nFileIndexLow &&
+                          ReadProgram(copy.Get(), &reread) && reread == bytes;
+        *path = name;
+        return same ? std::move(copy) : FileHandle();
+    }
+    return FileHandle();
+}
+
+// Starts the temporary copy that removes `modulePath` (held open as `program`) and its folder
+// once this process has ended.
+void StartSelfRemoval(const CString& modulePath, HANDLE program) {
     std::wstring temporaryFolder = AfxTemporaryFolder();
     // GetTempFileName takes a folder of at most kLongestTemporaryFolder characters, and a
     // current folder may have at most kLongestPath.
     std::wstring namingFolder = FolderWithin(temporaryFolder, kLongestTemporaryFolder);
     std::wstring currentFolder = FolderWithin(temporaryFolder, kLongestPath);
-    wchar_t temporaryCopy[MAX_PATH] = {};
-    if (modulePath.IsEmpty() || namingFolder.empty() || currentFolder.empty() ||
-        !::GetTempFileNameW(namingFolder.c_str(), L"Del", 0, temporaryCopy))
+    std::wstring temporaryCopy;
+    if (modulePath.IsEmpty() || namingFolder.empty() || currentFolder.empty())
         return;
-    if (!::CopyFileW(WideText(modulePath.Str()).c_str(), temporaryCopy, FALSE)) {
-        (void)::DeleteFileW(temporaryCopy);
-        return;
-    }
-    // From here on, closing this handle deletes the copy unless the copy runs from it.
-    FileHandle copyFile(::CreateFileW(temporaryCopy, 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    // Closing this handle deletes the copy, unless the copy runs from it.
+    FileHandle copyFile = MakeCopy(namingFolder, program, &temporaryCopy);
     // Besides waiting on it, the copy asks the handle which process it names, so that it acts
     // only on a real installer process.
     KernelHandle self(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE,
                                     ::GetCurrentProcessId()));
-    if (!copyFile || !self) {
-        (void)::DeleteFileW(temporaryCopy);
+    if (!copyFile || !self)
         return;
-    }
 
     // Both paths are quoted, so blanks reach the copy whole; the line is as long as it needs to
     // be. It is built in UTF-8, where quotes and backslashes are never part of another character.
@@ -105,19 +153,32 @@ void StartSelfRemoval(const CString& modulePath) {
 
 } // namespace
 
-void RemoveSetup(const CString& setupExe, const CString& installBase) {
+FileHandle HoldOwnProgram(const CString& setupExe) {
+    FileHandle program;
+    // Readers only: nobody may change, rename or replace it while Setup runs.
+    return OpenPlainFile(setupExe, GENERIC_READ, FILE_SHARE_READ, &program) ? std::move(program)
+                                                                            : FileHandle();
+}
+
+Result RemoveSetup(const CString& setupExe, HANDLE program, const CString& installBase) {
     // Without a trustworthy path of its own there is no folder Setup may clean, and in the
     // product's own folders there is nothing Setup may delete.
     const CString setupFolder = FolderOf(setupExe);
     if (setupFolder.IsEmpty() || InInstallTree(setupFolder, installBase))
-        return;
-    // A payload file that cannot be deleted keeps the folder in place, Setup.exe is still removed.
+        return {};
+    // A payload file that cannot be deleted (or that is not a plain file, which is never deleted)
+    // keeps the folder in place; Setup.exe is still removed.
+    Result refused;
     for (const PayloadRow& row : kPayloadRows) {
         CString payload = setupFolder + row.source;
-        if (FitsFileFunctions(payload))
-            (void)::DeleteFileA(payload);
+        if (!FitsFileFunctions(payload))
+            continue;
+        if (Result removed = RemoveFile(payload, 1); NotAPlainFile(removed) && refused)
+            refused = removed;
     }
-    StartSelfRemoval(setupExe);
+    if (program != INVALID_HANDLE_VALUE)
+        StartSelfRemoval(setupExe, program);
+    return refused;
 }
 
 int RunCleanupCopy(int argc, char** argv) {

@@ -4,11 +4,18 @@
 // was opened with delete-on-close.
 #pragma once
 
-#include "framework/AfxString.h"
+#include "framework/AfxFile.h"
+#include "framework/Handles.h"
 
-// Deletes the payload files beside `setupExe` and starts the temporary copy. Nothing is deleted
-// when the setup folder lies in the product's own folders (`installBase`), or cannot be told.
-void RemoveSetup(const CString& setupExe, const CString& installBase);
+// Setup.exe held open for reading from the start of the run, so that no other program can change,
+// rename or replace it before the temporary copy is made from it; empty when it cannot be.
+FileHandle HoldOwnProgram(const CString& setupExe);
+
+// Deletes the payload files beside `setupExe` and starts the temporary copy, made from `program`.
+// Nothing is deleted when the setup folder lies in the product's own folders (`installBase`), or
+// cannot be told. The failure names a payload file refused as not a plain file (a link, a
+// folder); one that cannot be deleted (held by another program) stays, as the folder does.
+Result RemoveSetup(const CString& setupExe, HANDLE program, const CString& installBase);
 
 // The temporary copy's work, in a process of its own, from its command line: wait for the
 // installer to end, then remove it and its folder. Returns the exit code.

@@ -1,10 +1,11 @@
 #include "app/SetupApp.h"
 
 #include "app/OneSetupAtATime.h"
-#include "app/RunMode.h"
+#include "app/CommandLine.h"
 #include "app/SelfRemoval.h"
 #include "res/resource.h"
 #include "ui/LicenceView.h"
+#include "ui/Messages.h"
 #include "ui/Outcomes.h"
 #include "upgrade/FileOps.h"
 #include "upgrade/SetupLog.h"
@@ -21,38 +22,51 @@ CString OwnModulePath() {
 } // namespace
 
 BOOL CSetupApp::InitInstance() {
-    const RunMode mode = RunModeOf(__argc, __argv);
-    if (mode == RunMode::Cleanup) {
+    using Mode = CommandLine::Mode;
+    const CommandLine line = ParseCommandLine(__argc, __argv);
+    if (line.mode == Mode::Cleanup) {
         m_exitCode = RunCleanupCopy(__argc, __argv);
         return FALSE;
     }
-    const bool person = mode == RunMode::Installer;
-    SetupLog log(true);
+    const bool person = line.mode == Mode::Person;
+    SetupLog log;
+    log.Open(WideText(line.logFile));
     log.Line(CString("Quillo Setup " SETUP_VERSION_TEXT) +
              (person ? ", run by a person" : ", unattended run"));
     log.Line(std::wstring(L"Command line: ") + ::GetCommandLineW());
 
     const CString setupExe = OwnModulePath();
+    FileHandle program = HoldOwnProgram(setupExe);
     RunResult run;
-    run.outcome = Outcome::AnotherSetup;
+    run.outcome = Outcome::NotUnderstood;
     OneSetupAtATime lock;
-    if (lock.IsTheOne()) {
+    if (line.mode == Mode::Invalid) {
+        log.Line("The command line is not understood: " + CString(line.problem));
+    } else if (lock.IsTheOne()) {
         const RunInput input = {FolderOf(setupExe), ReadInstalledProduct()};
         log.Line("Setup folder: " + input.setupFolder);
-        LicenceView licence; // its windows close as the block ends
-        RunPresenter nobody; // an unattended run shows nothing
-        run = RunSetup(input, person ? static_cast<RunPresenter&>(licence) : nobody, log);
-    } else if (person && !OneSetupAtATime::ShowTheRunningSetup()) {
+        LicenceView licence; // a person's run; its windows close as the block ends
+        CopyWindowView copy; // a passive run shows the copy window alone
+        RunPresenter nobody; // a quiet run shows nothing
+        RunPresenter& view = person ? licence : line.mode == Mode::Passive ? copy : nobody;
+        run = RunSetup(input, view, log);
+    } else {
+        run.outcome = Outcome::AnotherSetup;
         // The running Setup speaks for itself; one that cannot be shown is said to run.
-        (void)LicenceView().Tell(Outcome::AnotherSetup);
+        if (person && !OneSetupAtATime::ShowTheRunningSetup())
+            (void)LicenceView().Tell(Outcome::AnotherSetup);
     }
 
     // After a failed run everything stays, so that it can be run again; an unattended run never
     // touches the setup folder (the deployer's, often a share that the next machine needs); nor
     // does a run whose outcome the person was not told.
     const OutcomeRow& row = RowOf(run.outcome);
-    if (person && row.endsSetup && run.told)
-        RemoveSetup(setupExe, run.installBase);
+    if (person && row.endsSetup && run.told) {
+        if (Result refused = RemoveSetup(setupExe, program.Get(), run.installBase); !refused) {
+            log.Line("Not deleted: " + refused.path + ": " + SystemErrorText(refused.code));
+            (void)ShowFileError(nullptr, refused);
+        }
+    }
     m_exitCode = row.exitCode;
     char code[16];
     wsprintfA(code, "%d", m_exitCode);

@@ -23,8 +23,15 @@ std::wstring AfxShortPathOf(const std::wstring& path) {
 }
 
 std::wstring AfxTemporaryFolder() {
-    std::wstring folder(::GetTempPathW(0, nullptr), L'\0');
-    folder.resize(::GetTempPathW(static_cast<DWORD>(folder.size()), &folder[0]));
+    // For the SYSTEM account GetTempPath2 gives Windows' own SystemTemp, which SYSTEM alone may
+    // write; for any other account it is GetTempPath. Windows before 11 (and Wine 8) lack it.
+    using TempPathFn = DWORD(WINAPI*)(DWORD, LPWSTR);
+    auto tempPath = reinterpret_cast<TempPathFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetTempPath2W")));
+    if (!tempPath)
+        tempPath = ::GetTempPathW;
+    std::wstring folder(tempPath(0, nullptr), L'\0');
+    folder.resize(tempPath(static_cast<DWORD>(folder.size()), &folder[0]));
     return folder;
 }
 

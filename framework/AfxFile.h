@@ -29,5 +29,6 @@ CString SystemErrorText(DWORD code);
 std::wstring AfxModuleFileName(HMODULE module);
 // The short (8.3) form of `path`; "" when it has none.
 std::wstring AfxShortPathOf(const std::wstring& path);
-// The temporary folder with its final separator; "" when there is none.
+// The temporary folder with its final separator (for SYSTEM, one only SYSTEM may write, where
+// Windows has it); "" when there is none.
 std::wstring AfxTemporaryFolder();

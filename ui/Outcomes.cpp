@@ -19,8 +19,9 @@ constexpr OutcomeRow kRows[] = {
      "an upgrade cut short earlier could not be rolled back or finished yet", false},
     {1603, 0, "a window could not be shown; nothing was changed", false},
     {1618, IDS_SETUP_RUNNING, "another Setup is running", false},
+    {1639, 0, "the command line is not understood; nothing was done", false},
 };
-static_assert(sizeof kRows / sizeof kRows[0] == static_cast<int>(Outcome::AnotherSetup) + 1);
+static_assert(sizeof kRows / sizeof kRows[0] == static_cast<int>(Outcome::NotUnderstood) + 1);
 static_assert(kRows[static_cast<int>(Outcome::Failed)].exitCode ==
               static_cast<int>(kAfxFatalExitCode));
 } // namespace

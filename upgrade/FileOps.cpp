@@ -21,6 +21,7 @@ bool IsAbsenceError(DWORD error) {
 // How often, and how far apart, an operation is tried while another program holds a file: a
 // program asked to quit may still be closing its files, a virus scanner may glance at a new one.
 constexpr int kFileAttempts = 8;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kFileRetryMs = 250;
 
 // A file that is being deleted, or that the system still maps after its program ended, refuses
@@ -34,16 +35,13 @@ bool IsSystemLeadByte(unsigned char byte) {
     return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
-// Runs `attempt` on `path` until it succeeds, or fails otherwise than by a sharing error, at
-// most `attempts` times, kFileRetryMs apart. The failure carries the last error.
-template <typename Attempt>
-Result RetryWhileShared(const CString& path, Attempt attempt, int attempts = kFileAttempts) {
+// Runs `attempt` until it succeeds, or fails otherwise than by a sharing error, at most
+// `attempts` times, kFileRetryMs apart. The failure is the last attempt's.
+template <typename Attempt> Result RetryWhileShared(Attempt attempt, int attempts = kFileAttempts) {
     for (int tries = 1;; ++tries) {
-        if (attempt())
-            return {};
-        const DWORD error = ::GetLastError();
-        if (!IsSharingError(error) || tries >= attempts)
-            return Failed(path, error);
+        Result done = attempt();
+        if (done || !IsSharingError(done.code) || tries >= attempts)
+            return done;
         ::Sleep(kFileRetryMs);
     }
 }
@@ -78,6 +76,39 @@ bool CopyAccessRules(const CString& like, const CString& target) {
     return ::GetFileSecurityA(like, DACL_SECURITY_INFORMATION, descriptor.data(), needed,
                               &needed) &&
            ::SetFileSecurityA(target, DACL_SECURITY_INFORMATION, descriptor.data());
+}
+
+// The file system's own name for the open `file` (below its volume), as wide text; "" when it
+// gives none.
+std::wstring OwnName(HANDLE file) {
+    std::wstring name(MAX_PATH * 2, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(file, &name[0], MAX_PATH * 2,
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_NONE);
+    name.resize(length < name.size() ? length : 0);
+    return name;
+}
+
+// Whether the open `file` is the one named `path` in its folder: no link at that name led
+// elsewhere. The folder is reached the same way (a drive that stands for a folder, a mount point
+// or a junction on the way lead there alike), and the name compared as the file system spells it
+// (letter case and short names aside).
+bool NamedAsOpened(HANDLE file, const CString& path) {
+    std::wstring named(MAX_PATH * 2, L'\0');
+    const DWORD length = ::GetLongPathNameW(WideText(path.Str()).c_str(), &named[0], MAX_PATH * 2);
+    FileHandle folder(::CreateFileA(FolderOf(path) + "\\", FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (length == 0 || length >= named.size() || !folder)
+        return false;
+    named.resize(length);
+    std::wstring expected = OwnName(folder.Get());
+    if (expected.empty() || expected.back() != L'\\')
+        expected += L'\\';
+    expected += named.substr(named.find_last_of(L"\\/") + 1);
+    const std::wstring opened = OwnName(file);
+    return !opened.empty() &&
+           ::CompareStringOrdinal(expected.c_str(), static_cast<int>(expected.size()),
+                                  opened.c_str(), static_cast<int>(opened.size()),
+                                  TRUE) == CSTR_EQUAL;
 }
 } // namespace
 
@@ -129,17 +160,35 @@ FileProbe ProbeFile(const CString& path) {
     return probe;
 }
 
+Result OpenPlainFile(const CString& path, DWORD access, DWORD share, FileHandle* file) {
+    file->Reset(::CreateFileA(path, access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    Result opened =
+        !*file                                              ? LastError(path)
+        : !::GetFileInformationByHandle(file->Get(), &info) ? LastError(path)
+        : info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY  ? Failed(path, ERROR_DIRECTORY)
+        : info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT || !NamedAsOpened(file->Get(), path)
+            ? Failed(path, ERROR_CANT_RESOLVE_FILENAME)
+            : Result();
+    if (!opened)
+        file->Reset();
+    return opened;
+}
+
+Result CheckPlainFile(const CString& path) {
+    FileHandle file;
+    Result plain = OpenPlainFile(path, 0, kShareAll, &file);
+    return IsAbsenceError(plain.code) ? Result() : plain;
+}
+
 Result HoldFile(const CString& path, FileHandle* held) {
     const bool readOnly = ProbeFile(path).readOnly;
     // The right to write is what the system refuses while a program runs from the file; a
     // read-only file is held with the right to rename it alone, since Windows refuses to open one
     // for writing (Wine does not).
     const DWORD access = GENERIC_READ | DELETE | (readOnly ? 0 : GENERIC_WRITE);
-    return RetryWhileShared(path, [&] {
-        held->Reset(
-            ::CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        return held->IsValid();
-    });
+    return RetryWhileShared([&] { return OpenPlainFile(path, access, 0, held); });
 }
 
 Result RenameHeld(const FileHandle& held, const CString& newPath) {
@@ -162,19 +211,32 @@ Result RenameHeld(const FileHandle& held, const CString& newPath) {
 }
 
 Result RenameFile(const CString& from, const CString& to) {
-    return RetryWhileShared(
-        from, [&] { return ::MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE; });
+    return RetryWhileShared([&] {
+        FileHandle file;
+        Result opened = OpenPlainFile(from, DELETE, kShareAll, &file);
+        return opened ? RenameHeld(file, to) : opened;
+    });
 }
 
 Result RemoveFile(const CString& path, int attempts) {
     return RetryWhileShared(
-        path,
         [&] {
+            FileHandle file;
+            Result opened = OpenPlainFile(path, DELETE | FILE_WRITE_ATTRIBUTES, kShareAll, &file);
+            if (!opened)
+                return IsAbsenceError(opened.code) ? Result() : opened;
             // Windows deletes no read-only file; should the attribute stay, the deletion says why.
-            DWORD attributes = ::GetFileAttributesA(path);
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-                (void)::SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-            return ::DeleteFileA(path) || IsAbsenceError(::GetLastError());
+            FILE_BASIC_INFO basic = {};
+            FILE_DISPOSITION_INFO disposition = {TRUE};
+            if (::GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof basic) &&
+                (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+                basic.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+                (void)::SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+            }
+            return ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition,
+                                                sizeof disposition)
+                       ? Result()
+                       : LastError(path);
         },
         attempts > 0 ? attempts : kFileAttempts);
 }
@@ -195,13 +257,8 @@ Result ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size) 
 
 Result ReadWholeFile(const CString& path, size_t limit, std::string* bytes) {
     FileHandle file;
-    if (Result opened = RetryWhileShared(path,
-                                         [&] {
-                                             file.Reset(::CreateFileA(
-                                                 path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-                                             return file.IsValid();
-                                         });
+    if (Result opened = RetryWhileShared(
+            [&] { return OpenPlainFile(path, GENERIC_READ, FILE_SHARE_READ, &file); });
         !opened)
         return opened;
     LARGE_INTEGER size;
@@ -222,8 +279,9 @@ NewFile::~NewFile() {
 }
 
 Result NewFile::Create(const CString& path) {
-    m_file.Reset(
-        ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A name taken by anything, a link included, is never followed: the creation fails.
+    m_file.Reset(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     // ERROR_FILE_EXISTS: not ours, never deleted.
     if (!m_file)
         return LastError(path);

@@ -25,13 +25,27 @@ CString FolderOf(const CString& path);
 // What the system says about `path`.
 FileProbe ProbeFile(const CString& path);
 
+// Opens `path` itself, never what a link there leads to, with `access` and `share`. It must be a
+// plain file of that very name: a folder fails with ERROR_DIRECTORY; a reparse point (a link, a
+// junction, a mount point), or a file reached through one, with ERROR_CANT_RESOLVE_FILENAME. (Wine
+// shows a symbolic link made on the Linux side as the file it leads to, and acts on that file:
+// only the name the file system gives the open file tells.)
+Result OpenPlainFile(const CString& path, DWORD access, DWORD share, FileHandle* file);
+// Every operation below that renames, deletes or replaces a file opens it so.
+// Whether `failure` is OpenPlainFile's refusal of something that is not a plain file.
+[[nodiscard]] inline bool NotAPlainFile(const Result& failure) {
+    return failure.code == ERROR_DIRECTORY || failure.code == ERROR_CANT_RESOLVE_FILENAME;
+}
+// Whether `path` is absent or a plain file (OpenPlainFile's failure otherwise).
+Result CheckPlainFile(const CString& path);
+
 // Opens an installed file for reading and replacing it, without sharing: no other program opens
 // it until this handle renames it away or is closed. Waits a while for a program that holds it.
 // A read-only file is opened without the right to write, which the system refuses for it.
 Result HoldFile(const CString& path, FileHandle* held);
 // Gives the file behind `held` the name `newPath`, which must not exist.
 Result RenameHeld(const FileHandle& held, const CString& newPath);
-// Renames `from` to `to`, which must not exist, retrying while another program holds either.
+// Renames `from` to `to`, which must not exist, retrying while another program holds `from`.
 Result RenameFile(const CString& from, const CString& to);
 // Deletes `path`, read-only or not, retrying while another program holds it (`attempts` times,
 // a quarter of a second apart; 0: as often as for any file operation). A file that is absent

@@ -2,12 +2,14 @@
 
 #include "framework/AfxApp.h"
 #include "framework/AfxFile.h"
-#include "upgrade/PathRules.h"
+#include "upgrade/FileOps.h"
 
 namespace {
-constexpr LONGLONG kLongestLog = 1 << 20;
-const wchar_t kLogName[] = L"QuilloSetup.log";
-const wchar_t kOldLogName[] = L"QuilloSetup.old.log";
+// How many of Setup's own logs stay in the temporary folder, this run's included.
+constexpr size_t kKeptLogs = 10;
+// "QuilloSetup-", 8 digits, "-", 6 digits, "-", the run's number of 1 or 2 digits, ".log".
+constexpr wchar_t kLogPrefix[] = L"QuilloSetup-";
+constexpr size_t kLongestLogName = 12 + 8 + 1 + 6 + 1 + 2 + 4;
 
 // The log open now, for the last line of a fatal end.
 HANDLE g_openLog = INVALID_HANDLE_VALUE;
@@ -25,37 +27,97 @@ void Write(HANDLE file, const char* bytes, DWORD size) {
     DWORD written = 0;
     (void)::WriteFile(file, bytes, size, &written, nullptr);
 }
+
+// A file made new at `path`; empty when the name is taken, by anything, or cannot be made.
+FileHandle MadeNew(const std::wstring& path) {
+    return FileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Whether `name` is one of Setup's own logs: the order of two such names is that of their runs.
+bool IsOwnLog(const std::wstring& name) {
+    if (name.size() < kLongestLogName - 1 || name.size() > kLongestLogName ||
+        name.compare(0, 12, kLogPrefix) != 0 || name.compare(name.size() - 4, 4, L".log") != 0 ||
+        name[20] != L'-' || name[27] != L'-')
+        return false;
+    for (size_t i = 12; i < name.size() - 4; ++i)
+        if (i != 20 && i != 27 && (name[i] < L'0' || name[i] > L'9'))
+            return false;
+    return true;
+}
+
+// Whether own log `a` is of an earlier run than own log `b`: by the run's time, then its number
+// (one digit before two).
+bool Earlier(const std::wstring& a, const std::wstring& b) {
+    const int time = a.compare(0, 28, b, 0, 28);
+    return time != 0 ? time < 0 : a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
+// Deletes Setup's own logs in `folder`, the earliest first, until kKeptLogs are left: plain files
+// only, by their 8-bit names (a folder the code page cannot spell keeps its logs).
+void DeleteOlderLogs(const std::wstring& folder) {
+    for (;;) {
+        size_t count = 0;
+        std::wstring earliest;
+        WIN32_FIND_DATAW found;
+        HANDLE search = ::FindFirstFileW((folder + kLogPrefix + L"*.log").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            if (IsOwnLog(found.cFileName) && (count++ == 0 || Earlier(found.cFileName, earliest)))
+                earliest = found.cFileName;
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        const CString path = AnsiPathOf(folder + earliest);
+        // A log that cannot be deleted now is deleted by a later run.
+        if (count <= kKeptLogs || path.IsEmpty() || !RemoveFile(path, 1))
+            return;
+    }
+}
 } // namespace
 
-SetupLog::SetupLog(bool open) {
-    if (!open)
+void SetupLog::Open(const std::wstring& file) {
+    if (!file.empty()) {
+        for (int number = 1; !m_file && number < 100; ++number) {
+            wchar_t suffix[8] = {};
+            if (number > 1)
+                wsprintfW(suffix, L".%d", number);
+            m_path = file + suffix;
+            m_file = MadeNew(m_path);
+        }
+    } else {
+        // A folder too long for the log's name is taken in its short form, as Windows requires.
+        std::wstring folder = AfxTemporaryFolder();
+        if (folder.size() + kLongestLogName > kLongestPath)
+            folder = AfxShortPathOf(folder);
+        if (folder.empty() || folder.size() + kLongestLogName > kLongestPath)
+            return;
+        SYSTEMTIME time;
+        ::GetLocalTime(&time);
+        for (int number = 1; !m_file && number < 100; ++number) {
+            wchar_t name[48];
+            wsprintfW(name, L"%s%04u%02u%02u-%02u%02u%02u-%d.log", kLogPrefix, time.wYear,
+                      time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, number);
+            m_path = folder + name;
+            m_file = MadeNew(m_path);
+        }
+        if (m_file)
+            DeleteOlderLogs(folder);
+    }
+    if (!m_file) {
+        m_path.clear();
         return;
-    // A folder too long for the log's name is taken in its short form, as Windows requires.
-    std::wstring folder = AfxTemporaryFolder();
-    if (folder.size() + wcslen(kOldLogName) > kLongestPath)
-        folder = AfxShortPathOf(folder);
-    if (folder.empty() || folder.size() + wcslen(kOldLogName) > kLongestPath)
-        return;
-    const std::wstring path = folder + kLogName;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
-        ((static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) > kLongestLog)
-        (void)::MoveFileExW(path.c_str(), (folder + kOldLogName).c_str(),
-                            MOVEFILE_REPLACE_EXISTING);
-    // Others may read the log while Setup writes it, and a second Setup (which only says that it
-    // found the first) may append to it too: each line is one appending write.
-    m_file.Reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size;
-    if (m_file && ::GetFileSizeEx(m_file.Get(), &size) && size.QuadPart == 0)
-        Write(m_file.Get(), "\xEF\xBB\xBF", 3);
+    }
+    Write(m_file.Get(), "\xEF\xBB\xBF", 3);
     g_openLog = m_file.Get();
     AfxSetFatalNote(NoteFatalEnd);
 }
 
 SetupLog::~SetupLog() {
-    AfxSetFatalNote(nullptr);
-    g_openLog = INVALID_HANDLE_VALUE;
+    if (m_file) {
+        AfxSetFatalNote(nullptr);
+        g_openLog = INVALID_HANDLE_VALUE;
+    }
 }
 
 void SetupLog::NoteFatalEnd() {

@@ -1,8 +1,10 @@
-// The log of an unattended run, for the administrator who deployed it: QuilloSetup.log in the
-// temporary folder of the account that runs Setup, appended to by every unattended run. It is
-// UTF-8 with a byte-order mark, so that Notepad shows every path whatever the code page, with a
-// line per event and its local time. A log grown past 1 MiB is kept as QuilloSetup.old.log (in
-// place of an older one) and a new one begun: it never grows without end.
+// The log of a run, for the administrator who deployed Setup and for support: a new file for every
+// run, QuilloSetup-YYYYMMDD-hhmmss-N.log in the temporary folder of the account that runs Setup
+// (the newest ten kept), or the file that /log names. It is UTF-8 with a byte-order mark, so that
+// Notepad shows every path whatever the code page, with a line per event and its local time.
+//
+// The log is only ever a file Setup has just made: a file, a folder or a link that someone put
+// under its name beforehand is never opened, followed or written to.
 #pragma once
 
 #include "framework/AfxString.h"
@@ -12,18 +14,27 @@
 
 class SetupLog {
 public:
-    // Opens the log when `open`; without a temporary folder there is none, and lines go nowhere.
-    // While it is open, a fatal end of Setup writes its last line.
-    explicit SetupLog(bool open);
+    // A log that writes nowhere, until it is opened.
+    SetupLog() = default;
     ~SetupLog();
+    SetupLog(const SetupLog&) = delete;
+    SetupLog& operator=(const SetupLog&) = delete;
+
+    // Begins the log: a new file named `file`, or (when that name is taken) `file`.2 to `file`.99;
+    // without `file`, a new file of Setup's own naming in the temporary folder. While it is open,
+    // a fatal end of Setup writes its last line. Without a file, lines go nowhere.
+    void Open(const std::wstring& file);
     // Appends a line of 8-bit text in the system's code page.
     void Line(const CString& text);
     // Appends a line of UTF-16 text.
     void Line(const std::wstring& text);
+    // Where the log is; "" when there is none.
+    const std::wstring& Path() const { return m_path; }
 
 private:
     // The last line of a fatal end, written without allocating memory.
     static void NoteFatalEnd();
 
     FileHandle m_file;
+    std::wstring m_path;
 };

@@ -18,6 +18,7 @@ enum class [[nodiscard]] Outcome{
     RecoveryFailed, // an upgrade cut short earlier could not be rolled back or finished
     NoWindow,       // a window could not be made: nothing was changed
     AnotherSetup,   // another Setup is running: nothing was done
+    NotUnderstood,  // the command line is not understood: nothing was done
 };
 
 struct RunResult {

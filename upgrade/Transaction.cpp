@@ -103,7 +103,26 @@ Result Execute(const PlanStep& step, const CString& installBase, FileHandle* hel
     return Failed(installBase, ERROR_INVALID_FUNCTION);
 }
 
+// The file that `step` renames or deletes.
+CString ActedOn(const PlanStep& step, const CString& installBase) {
+    switch (step.kind) {
+    case PlanStep::Kind::DeleteJournal:
+        return JournalPath(installBase, step.journal);
+    case PlanStep::Kind::DeleteStagedJournal:
+        return StagedJournalPath(installBase);
+    case PlanStep::Kind::CommitJournal:
+        return JournalPath(installBase, JournalState::Committing);
+    default:
+        return PathOf(installBase, step.item, step.from);
+    }
+}
+
 Result ExecuteAll(const std::vector<PlanStep>& steps, const CString& installBase) {
+    // Only plain files are acted on: a folder or a link under one of the names stops the plan
+    // before anything has changed, naming it. (Each step checks again as it acts.)
+    for (const PlanStep& step : steps)
+        if (Result plain = CheckPlainFile(ActedOn(step, installBase)); !plain)
+            return plain;
     for (const PlanStep& step : steps)
         if (Result done = Execute(step, installBase, nullptr); !done)
             return done;

@@ -146,7 +146,7 @@ Result UpgradeProduct(const CString& setupFolder, const CString& installBase, co
                       UpgradeReport* report, RunPresenter* presenter, SetupLog* log) {
     UpgradeReport unusedReport;
     RunPresenter nobody;
-    SetupLog nowhere(false);
+    SetupLog nowhere;
     if (!report)
         report = &unusedReport;
     if (!presenter)

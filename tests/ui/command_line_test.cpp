@@ -124,5 +124,34 @@ INSTANTIATE_TEST_SUITE_P(Names, RenamedSetupTest,
                              return name;
                          });
 
+// A payload name in the setup folder planted by a standard user: a symbolic link to a file
+// elsewhere (kind 0) or a folder (2) is never deleted, and told; a hard link (1) is only a second
+// name, whose deletion leaves the file elsewhere whole.
+class PlantedPayloadTest : public SetupUiTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PlantedPayloadTest, DecliningNeverDeletesThroughIt) {
+    const std::string victim = TestRoot() + "\\victim.txt", planted = m_setup.payload[4];
+    ASSERT_TRUE(product::WriteFileBytes(victim, "not the product's") &&
+                product::DeleteTree(planted));
+    ASSERT_TRUE(GetParam() == 2 ? product::MakeFolders(planted)
+                                : product::MakeLink(victim, planted, GetParam() == 0));
+    HWND dialog = OpenLicenceDialog();
+    ASSERT_TRUE(dialog && uidriver::ClickDialogButton(dialog, IDCANCEL));
+    Answer(dialog, IDYES);
+    if (GetParam() != 1) {
+        HWND box = uidriver::WaitForWindow(m_program, uidriver::WindowQuery::Dialog());
+        ASSERT_NE(box, nullptr) << "the refused name was not told";
+        EXPECT_NE(uidriver::ReadMessageBox(box).text.find(uidriver::Widen(planted)),
+                  std::wstring::npos);
+        ASSERT_TRUE(uidriver::AnswerMessageBox(box, IDOK));
+    }
+    ASSERT_TRUE(m_program.WaitForExit()) << "the program did not end";
+    EXPECT_EQ(product::ReadFileBytes(victim), "not the product's");
+    EXPECT_EQ(GetParam() != 1, product::FileExists(planted) || product::FolderExists(planted));
+    EXPECT_FALSE(product::FileExists(m_setup.payload[0])) << "the other payload files stayed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PlantedPayloadTest, ::testing::Values(0, 1, 2));
+
 } // namespace
 } // namespace uitest

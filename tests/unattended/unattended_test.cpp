@@ -33,9 +33,10 @@ struct UnattendedCase {
     bool upgraded; // the install tree holds the new files afterwards (else it is unchanged)
     std::function<void(UnattendedTest&)> arrange;
     std::vector<std::string> logLines; // each found in a line of the log
-    std::string argument = "/quiet";
-    bool registersNow = true;     // this run registers the upgrade (an earlier one may have)
-    bool logPastItsLimit = false; // the log was past its limit: kept as the old log
+    std::string argument = "/quiet";   // "{root}" stands for the test's folder
+    bool registersNow = true;          // this run registers the upgrade (an earlier one may have)
+    std::string log = ""; // the log's path below the test's folder; "": Setup's newest own log
+    std::vector<std::string> falseClaims = {}; // never in the log
 };
 
 void PrintTo(const UnattendedCase& c, std::ostream* os) {
@@ -46,10 +47,47 @@ class UnattendedTest : public testing::TestWithParam<UnattendedCase> {
 public:
     const product::StagedProduct& Product() const { return m_product; }
     std::string TempFolder() const { return m_root + "\\temp"; }
+    std::string Root() const { return m_root; }
+    // A file outside the product, where a planted link leads; nothing may touch it.
+    std::string Victim() const { return m_root + "\\victim.txt"; }
+    void Plant(const std::string& link, bool symbolic) {
+        ASSERT_TRUE(product::MakeLink(Victim(), link, symbolic));
+    }
+    // Twelve old logs of Setup's own naming.
+    void PlantOldLogs() {
+        for (int day = 10; day < 22; ++day)
+            ASSERT_TRUE(product::WriteFileBytes(TempFolder() + "\\QuilloSetup-200001" +
+                                                    std::to_string(day) + "-120000-1.log",
+                                                "old"));
+    }
+    // Setup's own log names for the coming seconds, each a link to the victim.
+    void PlantOwnLogNames() {
+        SYSTEMTIME now;
+        ::GetLocalTime(&now);
+        FILETIME time;
+        ASSERT_TRUE(::SystemTimeToFileTime(&now, &time));
+        for (int second = -1; second < 30; ++second) {
+            ULARGE_INTEGER ticks = {{time.dwLowDateTime, time.dwHighDateTime}};
+            ticks.QuadPart += second * 10000000LL;
+            FILETIME at = {ticks.LowPart, ticks.HighPart};
+            SYSTEMTIME t;
+            ASSERT_TRUE(::FileTimeToSystemTime(&at, &t));
+            char name[64];
+            std::snprintf(name, sizeof name, "\\QuilloSetup-%04u%02u%02u-%02u%02u%02u-1.log",
+                          t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+            Plant(TempFolder() + name, true);
+        }
+    }
     // Held open without sharing, by another process, during the run.
     void Hold(const std::string& path) { m_toHold.push_back(path); }
     // Setup's lock taken, as by another Setup that runs.
     void TakeSetupLock() {
+        m_lock = ::CreateFileW(L"C:\\windows\\QuilloSetup.lock", GENERIC_READ | DELETE, 0, nullptr,
+                               OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        ASSERT_NE(m_lock, INVALID_HANDLE_VALUE);
+    }
+    // The name another Setup used for its lock, taken by a program of any user.
+    void SquatTheOldLockName() {
         m_lock = ::CreateMutexW(nullptr, FALSE, L"Global\\QuilloSetup.Upgrade");
         ASSERT_NE(m_lock, nullptr);
     }
@@ -70,10 +108,11 @@ protected:
         m_product = product::StageProduct(options);
         ASSERT_FALSE(m_product.installBase.empty());
         ASSERT_TRUE(product::MakeFolders(TempFolder()));
+        ASSERT_TRUE(product::WriteFileBytes(Victim(), "not the product's"));
     }
     void TearDown() override {
         m_holders.clear();
-        if (m_lock)
+        if (m_lock && m_lock != INVALID_HANDLE_VALUE)
             ::CloseHandle(m_lock);
         product::RemoveProductRegistry();
         uidriver::WaitUntil([this] { return product::DeleteTree(m_root); }, 5000, 100);
@@ -112,6 +151,13 @@ using T = UnattendedTest;
 const char kUpgradedLog[] = "Exit code 0 (upgraded)";
 const char kFailedLog[] =
     "Exit code 1603 (the upgrade could not be completed; nothing was changed)";
+const char kNotUnderstoodLog[] =
+    "Exit code 1639 (the command line is not understood; nothing was done)";
+const char kRecoveryFailedLog[] =
+    "Exit code 1603 (an upgrade cut short earlier could not be rolled back or finished yet)";
+// What a recovery that could not act may never say.
+const std::vector<std::string> kNoRecoveryClaims = {"rolled back: every installed file",
+                                                    "Nothing was changed", "Every change"};
 
 const UnattendedCase kUnattendedCases[] = {
     {"Upgraded",
@@ -190,18 +236,32 @@ const UnattendedCase kUnattendedCases[] = {
      {"run by a person", "The licence could not be shown.",
       "Exit code 1603 (a window could not be shown; nothing was changed)"},
      "upgrade"},
-    // A log past its limit is kept as the old log, and a new one begun.
-    {"LogPastItsLimit",
-     0,
-     true,
-     [](T& t) {
-         ASSERT_TRUE(product::WriteFileBytes(t.TempFolder() + "\\QuilloSetup.log",
-                                             std::string(1100000, 'o')));
-     },
-     {kUpgradedLog},
-     "/quiet",
-     true,
-     true},
+    // clang-format off
+    // The switches an administrator types; a command line not understood does nothing.
+    {"QuietNoRestart", 0, true, {}, {kUpgradedLog}, "/quiet /norestart"},
+    {"Qn", 0, true, {}, {kUpgradedLog}, "/qn"},
+    {"DashQuiet", 0, true, {}, {kUpgradedLog}, "-quiet"},
+    {"QuietExtra", 1639, false, {}, {"is not a switch", kNotUnderstoodLog}, "/quiet extra"},
+    {"NoArgument", 1639, false, {}, {"no argument", kNotUnderstoodLog}, ""},
+    {"UnknownSwitch", 1639, false, {}, {"/x", kNotUnderstoodLog}, "/quiet /x"},
+    {"LogWithoutItsFile", 1639, false, {}, {kNotUnderstoodLog}, "/quiet /log"},
+    {"QuietAndPassive", 1639, false, {}, {kNotUnderstoodLog}, "/quiet /passive"},
+    {"LogToAFile", 0, true, {}, {kUpgradedLog}, "/quiet /log {root}\\given.log", true, "given.log"},
+    // With no desktop the copy window cannot be shown: nothing is done.
+    {"PassiveWithNoDesktop", 1603, false, {}, {"Failed: Copy File", "(a window could not be shown"}, "/passive"},
+    // Setup's own logs: the newest ten are kept, older ones deleted.
+    {"OlderLogsDeleted", 0, true, [](T& t) { t.PlantOldLogs(); }, {kUpgradedLog}},
+    // What a standard user can plant where Setup, elevated, writes or deletes: never followed,
+    // never deleted; nothing outside the product touched, the product whole, no false claim.
+    {"OwnLogNamesLinks", 0, true, [](T& t) { t.PlantOwnLogNames(); }, {kUpgradedLog}},
+    {"GivenLogASymbolicLink", 0, true, [](T& t) { t.Plant(t.Root() + "\\planted.log", true); }, {kUpgradedLog}, "/quiet /log {root}\\planted.log", true, "planted.log.2"},
+    {"GivenLogAHardLink", 0, true, [](T& t) { t.Plant(t.Root() + "\\planted.log", false); }, {kUpgradedLog}, "/quiet /log {root}\\planted.log", true, "planted.log.2"},
+    {"StagedNameALinkOutside", 1603, false, [](T& t) { t.Plant(StagedPathOf(t.Product().destinationFiles[5]), true); }, {"Zxlook.exe~new: The filename cannot be resolved.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
+    {"BackupNameALinkOutside", 1603, false, [](T& t) { t.Plant(BackupPathOf(t.Product().destinationFiles[5]), true); }, {"Zxlook.exe~old: The filename cannot be resolved.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
+    {"BackupNameAFolder", 1603, false, [](T& t) { ASSERT_TRUE(product::MakeFolders(BackupPathOf(t.Product().destinationFiles[5]))); }, {"Zxlook.exe~old: Directory name invalid.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
+    {"JournalNameALinkOutside", 1603, false, [](T& t) { t.Plant(t.Product().installBase + JournalNameOf(JournalState::Committing), true); }, {"QuilloSetup.committing: The filename cannot be resolved.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
+    {"OldLockNameTaken", 0, true, [](T& t) { t.SquatTheOldLockName(); }, {kUpgradedLog}},
+    // clang-format on
 };
 
 // The staged install tree with every file upgraded (with the payload file's time).
@@ -226,7 +286,10 @@ TEST_P(UnattendedTest, ExitsWithItsCodeLeavesTheSetupFolderAndLogsWhatHappened) 
         ASSERT_TRUE(m_holders.back()->Holding()) << m_holders.back()->Error();
     }
 
-    EXPECT_EQ(c.exitCode, RunAsAScriptWould(c.argument));
+    std::string argument = c.argument;
+    if (argument.find("{root}") != std::string::npos)
+        argument.replace(argument.find("{root}"), 6, m_root);
+    EXPECT_EQ(c.exitCode, RunAsAScriptWould(argument));
 
     m_holders.clear();
     TreeSnapshot installAfter = SnapshotTree(m_product.installBase);
@@ -243,15 +306,25 @@ TEST_P(UnattendedTest, ExitsWithItsCodeLeavesTheSetupFolderAndLogsWhatHappened) 
     EXPECT_TRUE(SameTree(setupBefore, SnapshotTree(m_product.setupFolder)))
         << "the setup folder was touched";
 
-    const std::string log = product::ReadFileBytes(TempFolder() + "\\QuilloSetup.log");
-    EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF") << "the log is not marked as UTF-8";
-    for (const std::string& line : c.logLines) {
+    EXPECT_EQ(product::ReadFileBytes(Victim()), "not the product's") << "a file outside changed";
+
+    // Setup's own logs are plain files; this run's is the newest, and ten at most are kept.
+    std::vector<std::string> logs;
+    for (const std::string& name : FolderEntries(TempFolder()))
+        if (name.rfind("QuilloSetup-", 0) == 0 &&
+            product::ReadFileBytes(TempFolder() + "\\" + name) != "not the product's")
+            logs.push_back(name);
+    EXPECT_LE(logs.size(), 10u);
+    const std::string log = product::ReadFileBytes(
+        c.log.empty() ? TempFolder() + "\\" + (logs.empty() ? "none" : logs.back())
+                      : m_root + "\\" + c.log);
+    EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF") << "no log, or not marked as UTF-8";
+    for (const std::string& line : c.logLines)
         EXPECT_NE(log.find(line), std::string::npos) << "the log lacks \"" << line << "\":\n"
                                                      << log;
-    }
-    EXPECT_LT(log.size(), 100000u) << "the log was not begun anew";
-    EXPECT_EQ(product::ReadFileBytes(TempFolder() + "\\QuilloSetup.old.log"),
-              c.logPastItsLimit ? std::string(1100000, 'o') : std::string());
+    for (const std::string& claim : c.falseClaims)
+        EXPECT_EQ(log.find(claim), std::string::npos) << "the log claims \"" << claim << "\":\n"
+                                                      << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, UnattendedTest, testing::ValuesIn(kUnattendedCases),

@@ -108,17 +108,17 @@ TEST_P(OneAtATimeTest, ASecondSetupShowsTheFirstAndEnds) {
               Printable(ListRegisteredOnce()));
 }
 
-// The name of Setup's lock taken by an object of another kind: Setup cannot tell whether another
-// Setup runs, says so, and does nothing.
+// Setup's lock that cannot be made (a folder of its name, which only an administrator could
+// make): Setup cannot tell whether another Setup runs, says so, and does nothing.
 TEST_F(UpgradeRunTest, ASetupThatCannotTellWhetherAnotherRunsSaysSoAndDoesNothing) {
     Stage(DefaultOptions());
     const TreeSnapshot setupBefore = SnapshotTree(m_product.setupFolder);
-    HANDLE lockName = ::CreateEventW(nullptr, TRUE, FALSE, L"Global\\QuilloSetup.Upgrade");
-    ASSERT_NE(lockName, nullptr);
-    struct CloseAtEnd {
-        HANDLE handle;
-        ~CloseAtEnd() { ::CloseHandle(handle); }
-    } closeAtEnd{lockName};
+    const std::string lock = "C:\\windows\\QuilloSetup.lock";
+    ASSERT_TRUE(product::MakeFolders(lock));
+    struct RemoveAtEnd {
+        std::string path;
+        ~RemoveAtEnd() { product::DeleteTree(path); }
+    } removeAtEnd{lock};
 
     uidriver::StartOptions options;
     options.workingDirectory = uidriver::Widen(m_product.setupFolder);

@@ -88,6 +88,9 @@ bool FolderExists(const std::string& path);
 // Last-write time in whole seconds since 1601, or -1.
 long long FileSeconds(const std::string& path);
 bool SetFileSeconds(const std::string& path, long long seconds);
+// Puts a link at `link` to the existing `target`, as a standard user could: a hard link, or a
+// symbolic link made from the Linux side (ln -s), which Wine shows as the file it leads to.
+bool MakeLink(const std::string& target, const std::string& link, bool symbolic);
 // Deletes a folder tree (or a single file); true when it no longer exists.
 bool DeleteTree(const std::string& path);
 // The folder part of a path in the code page in use (a trail byte is never a separator).

@@ -1,0 +1,28 @@
+// Setup's command line, as the run-time library splits it (the program name as argument 0).
+// Switches begin with "/" or "-", in any letter case and any order:
+//   /quiet, /q, /qn   unattended, no window of any kind
+//   /passive          unattended, the copy window shown while the files are replaced
+//   /norestart        accepted: Setup never restarts Windows itself
+//   /log FILE         the log goes to FILE
+// One argument that is not a switch is a person's run (the product's package starts Setup so);
+// a handle number and a path, as Setup starts its clean-up copy, is that copy. Anything else is
+// not understood, and nothing is done.
+#pragma once
+
+#include <string>
+
+struct CommandLine {
+    enum class [[nodiscard]] Mode{
+        Person,  // the licence dialog, the copy window, the messages
+        Quiet,   // unattended, no window
+        Passive, // unattended, the copy window only
+        Cleanup, // the clean-up copy: argument 1 its handle number, argument 2 Setup.exe
+        Invalid, // not understood: `problem` says why
+    };
+    Mode mode = Mode::Invalid;
+    bool noRestart = false;
+    std::string logFile; // "" for the default log
+    std::string problem; // why the command line is not understood
+};
+
+[[nodiscard]] CommandLine ParseCommandLine(int argc, const char* const* argv);
