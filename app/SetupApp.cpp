@@ -28,6 +28,7 @@ BOOL CSetupApp::InitInstance() {
         m_exitCode = RunCleanupCopy(__argc, __argv);
         return FALSE;
     }
+
     const bool person = line.mode == Mode::Person;
     SetupLog log;
     log.Open(WideText(line.logFile));

@@ -2,6 +2,7 @@
 
 #include "framework/AfxApp.h"
 #include "ui/Messages.h"
+#include "res/resource.h"
 #include "ui/Outcomes.h"
 
 LicenceView::~LicenceView() {
@@ -29,6 +30,24 @@ Result LicenceView::WorkBegins() {
     if (!shown)
         ::EnableWindow(m_licence.m_hWnd, TRUE);
     return shown;
+}
+
+RunPresenter::Answer LicenceView::CloseHolders(const wchar_t* names) {
+    CString format;
+    (void)format.LoadString(IDS_CLOSE_PROGRAMS);
+    // The names, of any length, go in whole: the text is made by hand, not by wsprintfA.
+    std::string text = format.Str();
+    const size_t field = text.find("%s");
+    if (field != std::string::npos)
+        text.replace(field, 2, CodePageText(names, lstrlenW(names), CP_ACP));
+    switch (ShowMessage(m_copy.m_hWnd, text.c_str(), nullptr, MB_YESNO | MB_ICONQUESTION)) {
+    case IDYES:
+        return Answer::Yes;
+    case IDNO:
+        return Answer::No;
+    default:
+        return Answer::NoWindow;
+    }
 }
 
 void LicenceView::WorkEnds() {

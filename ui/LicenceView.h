@@ -11,6 +11,7 @@ public:
     Answer AcceptLicence() override;
     // The licence stays on the screen, disabled, while the copy window is up.
     Result WorkBegins() override;
+    Answer CloseHolders(const wchar_t* names) override;
     void WorkEnds() override;
     void StepFailed(const Result& failure) override;
     bool Tell(Outcome outcome) override;

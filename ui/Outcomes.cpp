@@ -20,8 +20,13 @@ constexpr OutcomeRow kRows[] = {
     {1603, 0, "a window could not be shown; nothing was changed", false},
     {1618, IDS_SETUP_RUNNING, "another Setup is running", false},
     {1639, 0, "the command line is not understood; nothing was done", false},
+    {1602, 0,
+     "cancelled rather than close the programs that hold the product's files; nothing was "
+     "changed",
+     false},
+    {3010, IDS_UPGRADE_RESTART, "upgraded; Windows must be restarted to finish", true},
 };
-static_assert(sizeof kRows / sizeof kRows[0] == static_cast<int>(Outcome::NotUnderstood) + 1);
+static_assert(sizeof kRows / sizeof kRows[0] == static_cast<int>(Outcome::UpgradedRestart) + 1);
 static_assert(kRows[static_cast<int>(Outcome::Failed)].exitCode ==
               static_cast<int>(kAfxFatalExitCode));
 } // namespace

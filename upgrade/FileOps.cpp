@@ -188,7 +188,20 @@ Result HoldFile(const CString& path, FileHandle* held) {
     // read-only file is held with the right to rename it alone, since Windows refuses to open one
     // for writing (Wine does not).
     const DWORD access = GENERIC_READ | DELETE | (readOnly ? 0 : GENERIC_WRITE);
-    return RetryWhileShared([&] { return OpenPlainFile(path, access, 0, held); });
+    return RetryWhileShared([&] {
+        Result opened = OpenPlainFile(path, access, 0, held);
+        // A running program's file, whose loader shares reading and renaming but never writing:
+        // it can still be renamed away, and its old file is deleted once no longer in use.
+        if (opened.code == ERROR_SHARING_VIOLATION)
+            opened = OpenPlainFile(path, GENERIC_READ | DELETE, FILE_SHARE_READ, held);
+        return opened;
+    });
+}
+
+Result DeleteAtRestart(const CString& path) {
+    if (Result plain = CheckPlainFile(path); !plain)
+        return plain;
+    return ::MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? Result() : LastError(path);
 }
 
 Result RenameHeld(const FileHandle& held, const CString& newPath) {

@@ -41,7 +41,8 @@ Result CheckPlainFile(const CString& path);
 
 // Opens an installed file for reading and replacing it, without sharing: no other program opens
 // it until this handle renames it away or is closed. Waits a while for a program that holds it.
-// A read-only file is opened without the right to write, which the system refuses for it.
+// A read-only file is opened without the right to write, which the system refuses for it. A file
+// that a running program was started from is held for renaming alone, sharing only reading.
 Result HoldFile(const CString& path, FileHandle* held);
 // Gives the file behind `held` the name `newPath`, which must not exist.
 Result RenameHeld(const FileHandle& held, const CString& newPath);
@@ -51,6 +52,9 @@ Result RenameFile(const CString& from, const CString& to);
 // a quarter of a second apart; 0: as often as for any file operation). A file that is absent
 // counts as deleted.
 Result RemoveFile(const CString& path, int attempts = 0);
+
+// Has Windows delete the plain file `path` at the next restart (which needs administrator rights).
+Result DeleteAtRestart(const CString& path);
 
 // Reads exactly `size` bytes of the open file `file` (named `path`) into `buffer`.
 Result ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size);

@@ -55,3 +55,7 @@ std::string StagedPathOf(const std::string& destination) {
 std::string BackupPathOf(const std::string& destination) {
     return destination + kBackupSuffix;
 }
+
+std::string WaitingPathOf(const std::string& destination, int number) {
+    return destination + "~del" + static_cast<char>('0' + number);
+}

@@ -51,3 +51,6 @@ struct FileProbe {
 // content waiting to take its place, and the old file kept until the upgrade is complete.
 std::string StagedPathOf(const std::string& destination);
 std::string BackupPathOf(const std::string& destination);
+// The name an old file still in use (a running program's) waits under to be deleted at the next
+// restart: `destination`~del1 to ~del9. The recovery leaves these names alone.
+std::string WaitingPathOf(const std::string& destination, int number);

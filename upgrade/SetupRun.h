@@ -10,15 +10,17 @@
 
 // How a run ends.
 enum class [[nodiscard]] Outcome{
-    Upgraded,       // the upgrade is complete (also one that an earlier run left complete)
-    Declined,       // the licence was declined: nothing was changed
-    NotThisProduct, // another version, or the product is not installed where the registry says
-    Failed,         // the upgrade could not be completed: nothing was changed
-    NotRolledBack,  // the upgrade failed, and what it began could not be rolled back yet
-    RecoveryFailed, // an upgrade cut short earlier could not be rolled back or finished
-    NoWindow,       // a window could not be made: nothing was changed
-    AnotherSetup,   // another Setup is running: nothing was done
-    NotUnderstood,  // the command line is not understood: nothing was done
+    Upgraded,        // the upgrade is complete (also one that an earlier run left complete)
+    Declined,        // the licence was declined: nothing was changed
+    NotThisProduct,  // another version, or the product is not installed where the registry says
+    Failed,          // the upgrade could not be completed: nothing was changed
+    NotRolledBack,   // the upgrade failed, and what it began could not be rolled back yet
+    RecoveryFailed,  // an upgrade cut short earlier could not be rolled back or finished
+    NoWindow,        // a window could not be made: nothing was changed
+    AnotherSetup,    // another Setup is running: nothing was done
+    NotUnderstood,   // the command line is not understood: nothing was done
+    Cancelled,       // the person cancelled rather than close programs: nothing was changed
+    UpgradedRestart, // the upgrade is complete; old files still in use go at the next restart
 };
 
 struct RunResult {
@@ -48,6 +50,9 @@ public:
     // The work begins: from here the person sees the copy window. A failure (its window cannot be
     // made) ends the run before anything changes.
     virtual Result WorkBegins() { return {}; }
+    // Whether to close the programs named (one a line), which hold the product's files, and go
+    // on; NoWindow when the question cannot be shown.
+    virtual Answer CloseHolders(const wchar_t* names);
     // Called again and again while Setup waits or works, so that windows keep painting.
     virtual void KeepResponsive() {}
     // A step failed: the failure names what stood in the way and why.

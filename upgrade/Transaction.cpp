@@ -117,16 +117,45 @@ CString ActedOn(const PlanStep& step, const CString& installBase) {
     }
 }
 
-Result ExecuteAll(const std::vector<PlanStep>& steps, const CString& installBase) {
-    // Only plain files are acted on: a folder or a link under one of the names stops the plan
-    // before anything has changed, naming it. (Each step checks again as it acts.)
+Result WaitForRestart(const CString& installBase, int item, std::vector<CString>* waiting);
+
+// Carries out `steps`. Only plain files are acted on: a folder or a link under one of the names
+// stops the plan before anything has changed, naming it (each step checks again as it acts). An
+// old file that cannot be deleted because it is still in use (a running program's) waits for the
+// next restart.
+Result ExecuteAll(const std::vector<PlanStep>& steps, const CString& installBase,
+                  std::vector<CString>* waiting = nullptr) {
     for (const PlanStep& step : steps)
         if (Result plain = CheckPlainFile(ActedOn(step, installBase)); !plain)
             return plain;
-    for (const PlanStep& step : steps)
-        if (Result done = Execute(step, installBase, nullptr); !done)
+    for (const PlanStep& step : steps) {
+        Result done = Execute(step, installBase, nullptr);
+        if (!done && step.kind == PlanStep::Kind::Delete && step.from == Place::Backup &&
+            (done.code == ERROR_ACCESS_DENIED || done.code == ERROR_SHARING_VIOLATION))
+            done = WaitForRestart(installBase, step.item, waiting);
+        if (!done)
             return done;
+    }
     return {};
+}
+
+// Moves the old file of `item`, still in use, to the first free name it may wait under, and has
+// Windows delete it at the next restart.
+Result WaitForRestart(const CString& installBase, int item, std::vector<CString>* waiting) {
+    const std::string installed = ItemPath(installBase.Str(), item);
+    for (int number = 1; number <= 9; ++number) {
+        const CString name = WaitingPathOf(installed, number).c_str();
+        FileProbe probe;
+        if (Result probed = Probe(name, &probe); !probed || probe.kind != FileProbe::Kind::Absent)
+            continue;
+        Result done = RenameFile(PathOf(installBase, item, Place::Backup), name);
+        if (done)
+            done = DeleteAtRestart(name);
+        if (done && waiting)
+            waiting->push_back(name);
+        return done;
+    }
+    return Failed(PathOf(installBase, item, Place::Backup), ERROR_FILE_EXISTS);
 }
 
 // Whether a journal could lie in `installBase`: only where the product could have been upgraded.
@@ -246,13 +275,15 @@ Result UpgradeTransaction::Recover(const CString& installBase, Recovery* found) 
     return {};
 }
 
-void UpgradeTransaction::Finish(const CString& installBase) {
+void UpgradeTransaction::Finish(const CString& installBase, bool forget,
+                                std::vector<CString>* waiting) {
     DiskFacts disk;
     if (!MayHoldAJournal(installBase) || !GatherFacts(installBase, &disk))
         return;
-    // Only a complete upgrade is finished here. What cannot be deleted now (a backup held by a
-    // virus scanner, say) is deleted by the next start, which finds the upgrade complete.
-    RecoveryPlan plan = PlanRecovery(disk, true);
+    // Only a complete upgrade is finished here; anything else is for the next start. What cannot
+    // be deleted now (a backup held by a virus scanner, say) is for the next start too, which
+    // finds the upgrade complete.
+    RecoveryPlan plan = PlanRecovery(disk, forget);
     if (plan.outcome == RecoveryPlan::Outcome::Completed)
-        (void)ExecuteAll(plan.steps, installBase);
+        (void)ExecuteAll(plan.steps, installBase, waiting);
 }

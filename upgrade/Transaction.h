@@ -47,8 +47,11 @@ public:
     // Rolls back a run that was cut short, or tidies up one that was complete. A failure names the
     // file that could not be acted on; the next start tries again.
     static Result Recover(const CString& installBase, Recovery* found);
-    // Forgets a complete run, once it has ended.
-    static void Finish(const CString& installBase);
+    // Deletes what a complete run no longer needs, and with `forget` (the run has ended) its
+    // journal too. An old file still in use (a running program's) is deleted at the next restart,
+    // under a name the recovery leaves alone: `waiting`, when given, receives that name.
+    static void Finish(const CString& installBase, bool forget = true,
+                       std::vector<CString>* waiting = nullptr);
 
 private:
     Result WriteJournal();

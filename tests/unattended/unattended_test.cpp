@@ -3,6 +3,7 @@
 // outcome gives the exit code Windows Installer gives it; the install tree is upgraded or byte
 // for byte as it was; the setup folder is never touched; the log in the temporary folder says
 // what happened; no window is ever shown (there is no display to show one on).
+#include "ProcessHelpers.h"
 #include "ProductRegistry.h"
 #include "Staging.h"
 #include "UiDriver.h"
@@ -331,5 +332,39 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, UnattendedTest, testing::ValuesIn(kUnattended
                          [](const testing::TestParamInfo<UnattendedCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// A program of the product running from the install tree (not one of the three windows, so
+// nobody asks it to quit): its file is renamed aside and replaced at once, the old one deleted at
+// the next restart (3010). A second run before the restart is no failure; the restart (every
+// process ended, wineboot -r) leaves every file new and nothing of the run behind.
+TEST_F(UnattendedTest, AProgramRunningFromTheInstallTreeIsReplacedAndItsOldFileGoesAtTheRestart) {
+    const std::string& running = m_product.destinationFiles[5];
+    const long long ticks = product::FileTicks(running);
+    ASSERT_TRUE(
+        ::CopyFileA(product::SiblingProgram("HoldFile.exe").c_str(), running.c_str(), FALSE) &&
+        product::SetFileTicks(running, ticks));
+    uidriver::Process program = uidriver::Process::Start(
+        uidriver::Widen(running), uidriver::Widen("\"" + Victim() + "\" 600000"));
+    ASSERT_TRUE(program.Started());
+    const TreeSnapshot before = SnapshotTree(m_product.installBase);
+
+    EXPECT_EQ(3010, RunAsAScriptWould("/quiet"));
+    for (int row = 0; row < 9; ++row)
+        EXPECT_EQ(product::PayloadContent(row),
+                  product::ReadFileBytes(m_product.destinationFiles[row]));
+    EXPECT_TRUE(product::FileExists(running + "~del1")) << "the old file is not kept aside";
+    EXPECT_EQ(0, RunAsAScriptWould("/quiet")) << "a run before the restart failed";
+
+    program.Kill();
+    ASSERT_TRUE(program.WaitForExit());
+    uidriver::Process restart =
+        uidriver::Process::Start(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+    ASSERT_TRUE(restart.Started() && restart.WaitForExit(120000));
+    TreeSnapshot after = SnapshotTree(m_product.installBase);
+    after.erase("\\QuilloHub\\modlist.ini"); // registered twice: both runs upgraded
+    TreeSnapshot expected = Upgraded(before);
+    expected.erase("\\QuilloHub\\modlist.ini");
+    EXPECT_TRUE(SameTree(expected, after));
+}
 
 } // namespace

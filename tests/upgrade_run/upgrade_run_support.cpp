@@ -336,6 +336,8 @@ DWORD ExitCodeAfter(UINT id) {
         return 0;
     case kWrongVersionString:
         return 1642;
+    case kUpgradeRestartString:
+        return 3010;
     default:
         return 1603;
     }

@@ -4,6 +4,8 @@
 // message is shown, and after OK Setup ends and deletes its payload files.
 #include "upgrade_run_support.h"
 
+#include "ProcessHelpers.h"
+
 #include <algorithm>
 
 namespace upgraderun {
@@ -174,6 +176,34 @@ TEST_F(UpgradeRunTest, WithoutProductWindowsNothingIsAskedAndTheUpgradeSucceeds)
         << "a window of another program was asked to quit; its log:\n"
         << product::ReadFileBytes(m_productLog);
     EXPECT_TRUE(m_productProgram.IsRunning()) << "the other program ended";
+}
+
+} // namespace
+} // namespace upgraderun
+
+namespace upgraderun {
+namespace {
+
+// A program of the product running from the install tree: a person is told that the upgrade is
+// complete and Windows must be restarted to finish it (3010).
+TEST_F(UpgradeRunTest, AProgramRunningFromTheInstallTreeAsksForARestart) {
+    Stage(DefaultOptions());
+    const std::string& running = m_product.destinationFiles[5];
+    const long long ticks = product::FileTicks(running);
+    ASSERT_TRUE(
+        ::CopyFileA(product::SiblingProgram("HoldFile.exe").c_str(), running.c_str(), FALSE) &&
+        product::SetFileTicks(running, ticks));
+    const std::string held = m_root + "\\held.txt";
+    ASSERT_TRUE(product::WriteFileBytes(held, "held by the running program"));
+    m_holders.push_back(uidriver::Process::Start(uidriver::Widen(running),
+                                                 uidriver::Widen("\"" + held + "\" 600000")));
+    HWND licence = OpenLicenceDialog();
+    ASSERT_NE(licence, nullptr);
+    Accept(licence);
+    ResultBox result = WaitForResult(licence);
+    ExpectResult(result, kUpgradeRestartString);
+    EXPECT_EQ(product::ReadFileBytes(running), product::PayloadContent(5));
+    AnswerAndExpectEnd(result, licence);
 }
 
 } // namespace
