@@ -17,7 +17,10 @@
 #include <utility>
 
 namespace {
-constexpr int kDeleteAttempts = 20;
+// How long the copy goes on trying to delete Setup.exe, a quarter of a second apart: as long as
+// any process runs it (a second Setup showing that this one ran, say), Windows keeps it. Half an
+// hour, then the copy gives up rather than stay for ever.
+constexpr int kDeleteAttempts = 4 * 60 * 30;
 
 // The handle value of argument 1: decimal digits with an optional minus sign, nothing else.
 bool ParseHandleValue(const char* text, long* value) {
@@ -198,8 +201,8 @@ int RunCleanupCopy(int argc, char** argv) {
     (void)CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
     if (folder.IsEmpty() || !FitsFileFunctions(setupExe) || InInstallTree(folder, installBase))
         return 0;
-    // The executable may still be mapped for a moment after its process ended; what cannot be
-    // deleted stays, with nobody to tell.
+    // The executable may still be mapped for a moment after its process ended, or run by another
+    // process; what cannot be deleted stays, with nobody to tell.
     (void)RemoveFile(setupExe, kDeleteAttempts);
     (void)::RemoveDirectoryA(folder);
     return 0;

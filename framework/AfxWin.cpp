@@ -176,19 +176,34 @@ HCURSOR CDialog::OnQueryDragIcon() {
     return nullptr;
 }
 
-// Centres the dialog over its owner, or over the work area when it has none.
+// `start` moved at most as far as it takes to lie in [low, high]; `low` when that is empty.
+static int Within(int start, int low, int high) {
+    if (start > high)
+        start = high;
+    return start < low ? low : start;
+}
+
+// Centres the dialog over its owner, or over the work area of its monitor when it has none, then
+// moves it into that work area (never past a taskbar or the screen's edges): one larger than the
+// area keeps its caption and top-left corner on the screen.
 void CDialog::CenterWindow() {
-    RECT area;
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
-    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+    const bool overOwner = owner && ::IsWindowVisible(owner) && !::IsIconic(owner);
+    MONITORINFO monitor = {sizeof monitor, {}, {}, 0};
+    if (!::GetMonitorInfoA(
+            ::MonitorFromWindow(overOwner ? owner : m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+    const RECT work = monitor.rcWork;
+    RECT area = work;
+    if (overOwner)
         ::GetWindowRect(owner, &area);
-    else
-        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     RECT rect;
     ::GetWindowRect(m_hWnd, &rect);
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    int x = area.left + ((area.right - area.left) - width) / 2;
-    int y = area.top + ((area.bottom - area.top) - height) / 2;
-    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    const int x = area.left + ((area.right - area.left) - width) / 2;
+    const int y = area.top + ((area.bottom - area.top) - height) / 2;
+    ::SetWindowPos(m_hWnd, nullptr, Within(x, work.left, work.right - width),
+                   Within(y, work.top, work.bottom - height), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

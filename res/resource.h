@@ -32,6 +32,8 @@
 #define IDS_SETUP_RUNNING 126
 #define IDS_UPGRADE_RESTART 127
 #define IDS_CLOSE_PROGRAMS 128
+// What a screen reader calls the licence text box.
+#define IDS_LICENCE_NAME 129
 
 #define IDC_LICENSE 1001
 #define IDC_ANIMATE 1002

@@ -15,8 +15,15 @@ void DiscardTypedInput() {
 
 int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
     DiscardTypedInput();
-    return ::MessageBoxA(owner && ::IsWindow(owner) ? owner : nullptr, text,
-                         caption ? caption : AfxGetAppName(), type);
+    if (!owner || !::IsWindow(owner)) {
+        // With no window of Setup's under it, the message comes to the front and stays above
+        // other programs' windows (another Setup's licence, say) until it is answered. A
+        // system-modal box is an application-modal one that is topmost; Wine, which ignores
+        // MB_TOPMOST, honours this.
+        owner = nullptr;
+        type |= MB_SETFOREGROUND | MB_SYSTEMMODAL;
+    }
+    return ::MessageBoxA(owner, text, caption ? caption : AfxGetAppName(), type);
 }
 
 bool ShowFileError(HWND owner, const Result& failure) {

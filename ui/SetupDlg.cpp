@@ -3,6 +3,7 @@
 #include "framework/AfxApp.h"
 #include "res/resource.h"
 #include "ui/AboutDlg.h"
+#include "ui/AccessibleName.h"
 #include "ui/Messages.h"
 
 namespace {
@@ -33,6 +34,9 @@ BOOL CSetupDlg::OnInitDialog() {
         text += piece;
     }
     m_license.SetWindowText(text);
+    // The template puts no label before the text box, from which a screen reader would take its
+    // name; where the system cannot name it otherwise it stays unnamed, as before.
+    (void)SetAccessibleName(m_license.m_hWnd, IDS_LICENCE_NAME);
     return TRUE;
 }
 

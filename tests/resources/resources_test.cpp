@@ -84,6 +84,7 @@ TEST_F(SetupResources, LanguagesOfEachResource) {
         {kDialogType, IDD_COPY_DIALOG, kAllThree},
         {kStringType, 7, kAllThree},
         {kStringType, 8, kAllThree},
+        {kStringType, 9, kAllThree},
         {kGroupIconType, IDR_MAINFRAME, kTraditionalOnly},
         {L"AVI", IDR_AVI_COPY, kTraditionalOnly},
         {kVersionType, 1, kTraditionalOnly},
@@ -104,8 +105,8 @@ TEST_F(SetupResources, TextsKeepTheirScriptsAndSpelling) {
 }
 
 TEST_F(SetupResources, EveryLanguageHasEveryString) {
-    const UINT ids[] = {101, 102, 103, 104, 105, 106, 107, 108, 109,
-                        110, 111, 120, 121, 122, 123, 124, 125, 126};
+    const UINT ids[] = {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111,
+                        120, 121, 122, 123, 124, 125, 126, 127, 128, 129};
     for (WORD language : kAllThree) {
         for (UINT id : ids) {
             std::wstring text = String(id, language);
@@ -114,6 +115,7 @@ TEST_F(SetupResources, EveryLanguageHasEveryString) {
         }
         EXPECT_EQ(String(112, language), L"<absent>") << "ids outside the list are absent";
         EXPECT_EQ(String(100, language), L"<absent>");
+        EXPECT_EQ(String(130, language), L"<absent>");
     }
     // The longest piece arrives whole: far more than 256 characters.
     EXPECT_GT(String(IDS_LICENSE1, kEnglish).size(), 600u);
@@ -309,6 +311,8 @@ TEST_F(SetupResources, VersionInformation) {
     EXPECT_STREQ(value, L"Setup Application");
 }
 
+// Windows draws the dialogs at each monitor's own DPI (Windows 10 and later), or at the
+// system's where per-monitor awareness is unknown, rather than enlarging a 96 DPI picture.
 TEST_F(SetupResources, ManifestAsksForAdministratorAndKeepsTheClassicLook) {
     std::vector<BYTE> bytes = Data(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), 0);
     std::string manifest(bytes.begin(), bytes.end());
@@ -316,6 +320,12 @@ TEST_F(SetupResources, ManifestAsksForAdministratorAndKeepsTheClassicLook) {
     EXPECT_NE(manifest.find("requireAdministrator"), std::string::npos);
     EXPECT_NE(manifest.find("supportedOS"), std::string::npos);
     EXPECT_EQ(manifest.find("<dependency"), std::string::npos) << "no visual styles";
+    EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/"
+                            "WindowsSettings\">true</dpiAware>"),
+              std::string::npos);
+    EXPECT_NE(manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/"
+                            "WindowsSettings\">PerMonitorV2, system</dpiAwareness>"),
+              std::string::npos);
 }
 
 // The bytes of the file at `path`.

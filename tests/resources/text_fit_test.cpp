@@ -1,19 +1,19 @@
-// Every line of the dialogs' static texts is readable at 96, 120 and 144 DPI in each language:
-// the text, wrapped as its static wraps it, fits the static's height, and no word is wider than
-// the static. The measure is the one the dialog itself makes (static_text_fit.h), not a picture.
+// Every line of the dialogs' static texts is readable at 96, 120, 144 and 192 DPI in each
+// language: the text, wrapped as its static wraps it, fits the static's height, and no word is
+// wider than the static. The measure is the one the dialog itself makes (static_text_fit.h), not
+// a picture.
 //
-// One row per user language, dialog template, text static and DPI. The template is the variant
-// Setup's resource loader picks for that language: its own, else the one variant the about box
-// has. A process measures the rows of its own DPI and language only, so each of the nine is a
-// run of its own: a process's DPI is fixed when it starts (Wine reads it then from LogPixels in
-// HKCU\Control Panel\Desktop, which at-dpi.sh sets), and its locale (LC_ALL) picks both the
-// template variants and the faces Wine stands in for the templates' 新細明體. A run selects its
-// rows with --gtest_filter=*/<Language>_*_<dpi>dpi:TextFitRun.* (CMakeLists.txt).
+// One row per user language, dialog template, text static and DPI. The template is the
+// variant Setup's resource loader picks for that language: its own, else the one variant the
+// about box has. A process measures the rows of its own DPI and language only, so each of the
+// twelve is a run of its own: a process's DPI is fixed when it starts (Wine reads it then from
+// LogPixels in HKCU\Control Panel\Desktop, which at-dpi.sh sets), and its locale (LC_ALL) picks
+// both the template variants and the faces Wine stands in for the templates' 新細明體. A run
+// selects its rows with --gtest_filter=*/<Language>_*_<dpi>dpi:TextFitRun.* (CMakeLists.txt).
 //
-// Windows 7 at 125 % gives 120 DPI to programs that do not declare themselves DPI-aware, as
-// Setup.exe does not; at 150 % it draws their windows at 96 DPI and enlarges the picture unless
-// XP-style scaling is chosen, which gives them 144 DPI. Wine 8 gives every program the DPI of
-// its prefix.
+// Setup.exe declares itself aware of each monitor's DPI: Windows gives it the DPI of the monitor
+// its window is on (120 at 125 %, 144 at 150 %, 192 at 200 %) and draws its dialogs at that DPI,
+// never enlarging a picture of them. Wine 8 gives every program the DPI of its prefix.
 #include "static_text_fit.h"
 
 #include "UiDriver.h"
@@ -49,7 +49,7 @@ constexpr Dialog kDialogs[] = {{testsupport::kAboutBoxTemplate, "AboutBox"},
                                {testsupport::kLicenceDialogTemplate, "LicenceDialog"},
                                {testsupport::kCopyDialogTemplate, "CopyDialog"}};
 
-constexpr int kDpis[] = {96, 120, 144};
+constexpr int kDpis[] = {96, 120, 144, 192};
 
 struct Row {
     Language language; // the user's

@@ -217,6 +217,7 @@ struct WaitCase {
     bool withPayload;
     const char* subfolder;         // an empty folder inside the victim folder, or nullptr
     std::vector<std::string> left; // what stays in the victim folder; empty: the folder goes
+    bool stillHeld = false;        // another process (a second Setup, say) holds the program longer
 };
 
 void PrintTo(const WaitCase& wait, std::ostream* out) {
@@ -245,7 +246,13 @@ TEST_P(WaitedProcessTest, ActsOnlyAfterTheProcessHasEnded) {
     EXPECT_FALSE(WaitForCopy(2000)) << "the copy ended while the process it waits for still ran";
     EXPECT_EQ(TreeContents(m_victimFolder), m_victimBefore) << "deleted before the process ended";
 
+    uidriver::Process holder;
+    ASSERT_TRUE(!wait.stillHeld || StartHelperProgram(holder, "HoldFile.exe", {m_victim, "-1"},
+                                                      TestRoot() + "\\holder-ready.txt"));
     m_waitedFor.Kill();
+    // Held longer than a program takes to be let go once its process has ended.
+    EXPECT_FALSE(wait.stillHeld && WaitForCopy(8000)) << "the copy gave up on a held program";
+    holder.Kill();
     ASSERT_TRUE(WaitForCopy(kRemovalTimeoutMs)) << "the copy did not end after the process";
     ExpectEndedWithoutWindows();
     EXPECT_FALSE(product::FileExists(m_victim)) << m_victim << " was not deleted";
@@ -277,7 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(WaitCase{"SetupAlone", "Setup.exe", false, nullptr, {}},
                       WaitCase{"SetupWithPayload", "Setup.exe", true, nullptr, PayloadNames()},
                       WaitCase{"ShortNameAlone", "Go.exe", false, nullptr, {}},
-                      WaitCase{"LongNameNextToFolder", "LongerName.exe", false, "Long", {"Long"}}),
+                      WaitCase{"LongNameNextToFolder", "LongerName.exe", false, "Long", {"Long"}},
+                      WaitCase{"SetupStillHeld", "Setup.exe", false, nullptr, {}, true}),
     [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -46,10 +46,13 @@ TEST_F(EveryLanguageLicenceTest, ShowsTheTenPiecesJoinedInIdOrder) {
                                    << uidriver::Narrow(shown);
 }
 
+// Also run at 144 DPI on a screen of 800 x 600 with a taskbar (CMakeLists.txt), where the licence
+// is larger than the work area: both windows are placed inside it, or the licence at its corner.
 TEST_F(EveryLanguageLicenceTest, EscapeAsksExitSetupWithString120) {
     std::wstring question = ExpectedString(kConfirmExitString);
     HWND dialog = OpenLicenceDialog();
     ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(uidriver::OutsideWorkArea(dialog), "");
     ASSERT_TRUE(WaitUntil([&] { return uidriver::FocusedWindow(dialog) != nullptr; }))
         << "nothing in the dialog has the keyboard focus";
 
@@ -61,6 +64,7 @@ TEST_F(EveryLanguageLicenceTest, EscapeAsksExitSetupWithString120) {
     EXPECT_TRUE(info.text == question) << "text: " << uidriver::Narrow(info.text);
     EXPECT_EQ(info.ButtonIds(), (std::vector<int>{IDYES, IDNO}));
     EXPECT_EQ(info.owner, dialog);
+    EXPECT_EQ(uidriver::OutsideWorkArea(box), "");
     EXPECT_FALSE(::IsWindowEnabled(dialog)) << "the question is not modal";
 
     Answer(dialog, IDNO);

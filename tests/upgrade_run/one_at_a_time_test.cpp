@@ -127,6 +127,8 @@ TEST_F(UpgradeRunTest, ASetupThatCannotTellWhetherAnotherRunsSaysSoAndDoesNothin
     HWND box = uidriver::WaitForWindow(m_setup, uidriver::WindowQuery::Dialog(), 60000);
     ASSERT_NE(box, nullptr) << "Setup ended without a word";
     ExpectResult(ReadBox(box), kSetupRunningString);
+    // No window of Setup's lies under it: it stays above other programs' windows.
+    EXPECT_TRUE(::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
     ASSERT_TRUE(uidriver::AnswerMessageBox(box, IDOK));
     ASSERT_TRUE(m_setup.WaitForExit());
     EXPECT_EQ(m_setup.ExitCode().value_or(STILL_ACTIVE), 1618u);

@@ -275,8 +275,9 @@ namespace {
 // they do, the upgrade is never carried out after they were told it would not be: either it
 // runs to its end and says so (121), or it changes nothing and does not say 121. Where a dialog
 // lets them, they go on to leave: "No", then "Yes" to "Exit Setup". A key pressed while Setup
-// is busy never answers the result message: it is still up two seconds later.
-enum class Phase { Waiting, Working };
+// is busy never answers a message: the file error that names a held file, and the result, are
+// still up two seconds later.
+enum class Phase { Waiting, Working, FileHeld };
 enum class Input { AltF4OnTheCopyWindow, CloseRequestToTheLicence, Escape, Enter };
 
 struct UserInputCase {
@@ -296,6 +297,7 @@ const UserInputCase kUserInputCases[] = {
     {"CloseRequestToTheLicenceWhileWorking", Phase::Working, Input::CloseRequestToTheLicence},
     {"EscapeWhileWorking", Phase::Working, Input::Escape},
     {"EnterWhileWorking", Phase::Working, Input::Enter},
+    {"EnterWhileAFileIsHeld", Phase::FileHeld, Input::Enter},
 };
 
 class UserInputTest : public UpgradeRunTest, public ::testing::WithParamInterface<UserInputCase> {};
@@ -305,6 +307,8 @@ TEST_P(UserInputTest, TheUpgradeRunsToItsEndOrChangesNothingAndEveryOutcomeIsSee
     Stage(DefaultOptions());
     if (c.phase == Phase::Working)
         ASSERT_NO_FATAL_FAILURE(UseLargePayload());
+    if (c.phase == Phase::FileHeld)
+        HoldOpen(m_product.destinationFiles[0]);
     // The product lingers after the quit requests, so that Setup waits for it.
     StartProduct(c.phase == Phase::Waiting ? std::vector<std::string>{"--linger", "4000"}
                                            : std::vector<std::string>{});
@@ -317,8 +321,11 @@ TEST_P(UserInputTest, TheUpgradeRunsToItsEndOrChangesNothingAndEveryOutcomeIsSee
         ASSERT_TRUE(m_productProgram.IsRunning()) << "the product ended before Setup waited";
         ASSERT_FALSE(product::FileExists(m_product.destinationFiles[0] + "~new"));
     } else {
-        ASSERT_TRUE(uidriver::WaitUntil(
-            [&] { return product::FileExists(m_product.destinationFiles[0] + "~new"); }, 60000, 1))
+        // Working: the first new file is being written. A file held: every new file is written,
+        // and Setup tries, without handling messages, to hold the installed files.
+        const std::string& row = m_product.destinationFiles[c.phase == Phase::Working ? 0 : 8];
+        ASSERT_TRUE(
+            uidriver::WaitUntil([&] { return product::FileExists(row + "~new"); }, 60000, 1))
             << "the work never started";
     }
     switch (c.input) {
@@ -340,8 +347,9 @@ TEST_P(UserInputTest, TheUpgradeRunsToItsEndOrChangesNothingAndEveryOutcomeIsSee
     // result.
     bool quit = false, pressedNo = false;
     std::wstring outcome;
+    int messages = 0;
     uidriver::WindowQuery boxes = uidriver::WindowQuery::Dialog();
-    boxes.owner = licence;
+    boxes.excluded = {licence}; // the messages, over the licence or the copy window
     boxes.predicate = [](HWND window) { return !uidriver::Control(window, kAnimationId); };
     const bool ended = uidriver::WaitUntil(
         [&] {
@@ -355,6 +363,7 @@ TEST_P(UserInputTest, TheUpgradeRunsToItsEndOrChangesNothingAndEveryOutcomeIsSee
                 uidriver::WaitForWindowGone(box);
             } else if (box && !info.text.empty()) {
                 outcome = info.text;
+                ++messages;
                 if (c.input == Input::Escape || c.input == Input::Enter) {
                     ::Sleep(2000);
                     EXPECT_TRUE(::IsWindowVisible(box))
@@ -372,7 +381,13 @@ TEST_P(UserInputTest, TheUpgradeRunsToItsEndOrChangesNothingAndEveryOutcomeIsSee
                        << uidriver::DescribeTopLevelWindows(m_setup.Id());
 
     m_productProgram.Kill();
-    if (quit) {
+    m_holders.clear();
+    if (c.phase == Phase::FileHeld) {
+        EXPECT_EQ(messages, 2) << "the file error and the result, each seen";
+        EXPECT_EQ(uidriver::Narrow(outcome),
+                  uidriver::Narrow(ExpectedString(kUpgradeIncompleteString)));
+        EXPECT_TRUE(InstallTreeUnchanged());
+    } else if (quit) {
         EXPECT_NE(outcome, ExpectedString(kUpgradeDoneString)) << "the user quit and it upgraded";
         EXPECT_TRUE(InstallTreeUnchanged()) << "the user quit and it upgraded";
     } else {

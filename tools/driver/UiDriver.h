@@ -139,6 +139,9 @@ HWND WaitForWindow(const Process& process, const WindowQuery& query,
                    DWORD timeoutMs = kDefaultTimeoutMs);
 // Waits until `window` no longer exists or is hidden; true when it is gone.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);
+// "" when `window` lies inside the work area of its monitor, or, larger than the area, has its
+// top-left corner (and so its caption) there; otherwise where it lies, for a failure message.
+std::string OutsideWorkArea(HWND window);
 
 // ---------------------------------------------------------------------------------------------
 // Reading windows and controls

@@ -112,6 +112,32 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
     return WaitUntil([&] { return !::IsWindow(window) || !::IsWindowVisible(window); }, timeoutMs);
 }
 
+std::string OutsideWorkArea(HWND window) {
+    // The window's and the monitor's pixels, not a picture scaled for a program unaware of DPI
+    // (Windows 10 and later; the driver builds for Windows 7).
+    using SetAwarenessFn = HANDLE(WINAPI*)(HANDLE);
+    if (auto set = reinterpret_cast<SetAwarenessFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext"))))
+        set(reinterpret_cast<HANDLE>(-4)); // per-monitor aware, version 2
+    RECT rect = {};
+    MONITORINFO monitor = {sizeof monitor, {}, {}, 0};
+    if (!::GetWindowRect(window, &rect) ||
+        !::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return "the window is gone";
+    const RECT& work = monitor.rcWork;
+    auto inside = [](LONG start, LONG end, LONG low, LONG high) {
+        return start >= low && (end <= high || start == low);
+    };
+    if (inside(rect.left, rect.right, work.left, work.right) &&
+        inside(rect.top, rect.bottom, work.top, work.bottom))
+        return "";
+    std::ostringstream out;
+    out << Narrow(WindowText(window)) << " at (" << rect.left << ", " << rect.top << ", "
+        << rect.right << ", " << rect.bottom << "), the work area (" << work.left << ", "
+        << work.top << ", " << work.right << ", " << work.bottom << ")";
+    return out.str();
+}
+
 std::wstring WindowText(HWND window) {
     DWORD_PTR length = 0;
     if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
