@@ -5,6 +5,15 @@
 #include "res/resource.h"
 #include "ui/Outcomes.h"
 
+namespace {
+// The answer that a dialog's or a message's result `shown` gives: `yes`, `no`, or anything else
+// (the window could not be shown).
+RunPresenter::Answer AnswerOf(int shown, int yes, int no) {
+    using Answer = RunPresenter::Answer;
+    return shown == yes ? Answer::Yes : shown == no ? Answer::No : Answer::NoWindow;
+}
+} // namespace
+
 LicenceView::~LicenceView() {
     AfxGetApp()->m_pMainWnd = nullptr;
 }
@@ -14,14 +23,7 @@ RunPresenter::Answer LicenceView::AcceptLicence() {
         return Answer::NoWindow;
     // The about box and the copy window are owned by the licence.
     AfxGetApp()->m_pMainWnd = &m_licence;
-    switch (m_licence.RunModalLoop()) {
-    case IDOK:
-        return Answer::Yes;
-    case IDCANCEL:
-        return Answer::No;
-    default:
-        return Answer::NoWindow;
-    }
+    return AnswerOf(m_licence.RunModalLoop(), IDOK, IDCANCEL);
 }
 
 Result LicenceView::WorkBegins() {
@@ -40,14 +42,8 @@ RunPresenter::Answer LicenceView::CloseHolders(const wchar_t* names) {
     const size_t field = text.find("%s");
     if (field != std::string::npos)
         text.replace(field, 2, CodePageText(names, lstrlenW(names), CP_ACP));
-    switch (ShowMessage(m_copy.m_hWnd, text.c_str(), nullptr, MB_YESNO | MB_ICONQUESTION)) {
-    case IDYES:
-        return Answer::Yes;
-    case IDNO:
-        return Answer::No;
-    default:
-        return Answer::NoWindow;
-    }
+    return AnswerOf(ShowMessage(m_copy.m_hWnd, text.c_str(), nullptr, MB_YESNO | MB_ICONQUESTION),
+                    IDYES, IDNO);
 }
 
 void LicenceView::WorkEnds() {
