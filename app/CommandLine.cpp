@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <cstdlib>
+
 namespace {
 using Mode = CommandLine::Mode;
 
@@ -43,6 +45,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     if (argc == 3 && IsHandleNumber(first) && !IsSwitch(argv[2])) {
         CommandLine line;
         line.mode = Mode::Cleanup;
+        line.handle = std::strtol(first.c_str(), nullptr, 10);
+        line.setupExe = argv[2];
         return line;
     }
     CommandLine line;
@@ -59,7 +63,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         } else if (name == "passive") {
             mode = Mode::Passive;
         } else if (name == "norestart") {
-            line.noRestart = true;
+            // Accepted: Setup never restarts Windows itself.
         } else if (name == "log") {
             if (logGiven || i + 1 >= argc || IsSwitch(argv[i + 1]) || !*argv[i + 1])
                 return NotUnderstood("\"" + argument + "\" without one file to log to");

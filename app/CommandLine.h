@@ -20,9 +20,10 @@ struct CommandLine {
         Invalid, // not understood: `problem` says why
     };
     Mode mode = Mode::Invalid;
-    bool noRestart = false;
-    std::string logFile; // "" for the default log
-    std::string problem; // why the command line is not understood
+    std::string logFile;  // "" for the default log
+    std::string problem;  // why the command line is not understood
+    long handle = 0;      // the clean-up copy's: the handle of the process it waits for
+    std::string setupExe; // the clean-up copy's: the Setup.exe it removes
 };
 
 [[nodiscard]] CommandLine ParseCommandLine(int argc, const char* const* argv);

@@ -12,7 +12,6 @@
 #include "upgrade/RegReader.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -21,13 +20,6 @@ namespace {
 // any process runs it (a second Setup showing that this one ran, say), Windows keeps it. Half an
 // hour, then the copy gives up rather than stay for ever.
 constexpr int kDeleteAttempts = 4 * 60 * 30;
-
-// The handle value of argument 1: decimal digits with an optional minus sign, nothing else.
-bool ParseHandleValue(const char* text, long* value) {
-    char* end = nullptr;
-    *value = std::strtol(text, &end, 10);
-    return (text[0] == '-' || (text[0] >= '0' && text[0] <= '9')) && end != text && *end == '\0';
-}
 
 // Waits until the process behind `handle` has ended. False when `handle` is not a handle to
 // another process, or the wait fails.
@@ -184,16 +176,12 @@ Result RemoveSetup(const CString& setupExe, HANDLE program, const CString& insta
     return refused;
 }
 
-int RunCleanupCopy(int argc, char** argv) {
-    long value = 0;
-    if (argc < 3 || !ParseHandleValue(argv[1], &value))
-        return 0;
-    HANDLE installer = reinterpret_cast<HANDLE>(static_cast<intptr_t>(value));
+int RunCleanupCopy(long handle, const CString& setupExe) {
+    HANDLE installer = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
     if (!WaitOutProcess(installer))
         return 0;
     ::CloseHandle(installer);
 
-    CString setupExe = argv[2];
     CString folder = FolderOf(setupExe);
     // Nothing in the product's own folders is Setup's to delete. The copy is a process of its own:
     // it reads the install base from the registry itself.

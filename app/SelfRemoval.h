@@ -18,5 +18,6 @@ FileHandle HoldOwnProgram(const CString& setupExe);
 Result RemoveSetup(const CString& setupExe, HANDLE program, const CString& installBase);
 
 // The temporary copy's work, in a process of its own, from its command line: wait for the
-// installer to end, then remove it and its folder. Returns the exit code.
-int RunCleanupCopy(int argc, char** argv);
+// installer (the process behind `handle`) to end, then remove `setupExe` and its folder. Returns
+// the exit code.
+int RunCleanupCopy(long handle, const CString& setupExe);

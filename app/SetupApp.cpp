@@ -25,7 +25,7 @@ BOOL CSetupApp::InitInstance() {
     using Mode = CommandLine::Mode;
     const CommandLine line = ParseCommandLine(__argc, __argv);
     if (line.mode == Mode::Cleanup) {
-        m_exitCode = RunCleanupCopy(__argc, __argv);
+        m_exitCode = RunCleanupCopy(line.handle, line.setupExe.c_str());
         return FALSE;
     }
 

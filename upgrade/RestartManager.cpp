@@ -96,11 +96,13 @@ Result RestartManager::ListHolders(const std::vector<CString>& files,
 }
 
 Result RestartManager::CloseHolders() {
+    m_closed = m_started;
     return m_started ? RmResult(Rm()->shutdown(m_session, 0, nullptr)) : Result();
 }
 
 Result RestartManager::RestartClosed() {
-    return m_started ? RmResult(Rm()->restart(m_session, 0, nullptr)) : Result();
+    // Windows refuses a restart in a session where nothing was asked to close.
+    return m_closed ? RmResult(Rm()->restart(m_session, 0, nullptr)) : Result();
 }
 
 std::wstring HoldersOf(const CString& path) {

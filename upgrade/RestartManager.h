@@ -19,12 +19,14 @@ public:
     Result ListHolders(const std::vector<CString>& files, std::vector<Holder>* holders);
     // Asks the holders of the session's files to close, without forcing them.
     Result CloseHolders();
-    // Starts again the applications and services that CloseHolders closed.
+    // Starts again the applications and services that CloseHolders closed; nothing when it was
+    // not called.
     Result RestartClosed();
 
 private:
     DWORD m_session = 0;
     bool m_started = false;
+    bool m_closed = false;
 };
 
 // Who holds `path` ("" when nobody is known to), as HolderNames writes it.

@@ -77,37 +77,32 @@ void DeleteOlderLogs(const std::wstring& folder) {
 } // namespace
 
 void SetupLog::Open(const std::wstring& file) {
-    if (!file.empty()) {
-        for (int number = 1; !m_file && number < 100; ++number) {
-            wchar_t suffix[8] = {};
-            if (number > 1)
-                wsprintfW(suffix, L".%d", number);
-            m_path = file + suffix;
-            m_file = MadeNew(m_path);
-        }
-    } else {
-        // A folder too long for the log's name is taken in its short form, as Windows requires.
-        std::wstring folder = AfxTemporaryFolder();
+    // The given file, or Setup's own name in the temporary folder; a folder too long for the
+    // log's name is taken in its short form, as Windows requires.
+    std::wstring folder;
+    if (file.empty()) {
+        folder = AfxTemporaryFolder();
         if (folder.size() + kLongestLogName > kLongestPath)
             folder = AfxShortPathOf(folder);
         if (folder.empty() || folder.size() + kLongestLogName > kLongestPath)
             return;
-        SYSTEMTIME time;
-        ::GetLocalTime(&time);
-        for (int number = 1; !m_file && number < 100; ++number) {
-            wchar_t name[48];
+    }
+    SYSTEMTIME time;
+    ::GetLocalTime(&time);
+    // The run's number tells apart the names that are taken already.
+    for (int number = 1; !m_file && number < 100; ++number) {
+        wchar_t name[48] = {};
+        if (!file.empty() && number > 1)
+            wsprintfW(name, L".%d", number);
+        else if (file.empty())
             wsprintfW(name, L"%s%04u%02u%02u-%02u%02u%02u-%d.log", kLogPrefix, time.wYear,
                       time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, number);
-            m_path = folder + name;
-            m_file = MadeNew(m_path);
-        }
-        if (m_file)
-            DeleteOlderLogs(folder);
+        m_file = MadeNew((file.empty() ? folder : file) + name);
     }
-    if (!m_file) {
-        m_path.clear();
+    if (!m_file)
         return;
-    }
+    if (file.empty())
+        DeleteOlderLogs(folder);
     Write(m_file.Get(), "\xEF\xBB\xBF", 3);
     g_openLog = m_file.Get();
     AfxSetFatalNote(NoteFatalEnd);

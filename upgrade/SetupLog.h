@@ -28,13 +28,10 @@ public:
     void Line(const CString& text);
     // Appends a line of UTF-16 text.
     void Line(const std::wstring& text);
-    // Where the log is; "" when there is none.
-    const std::wstring& Path() const { return m_path; }
 
 private:
     // The last line of a fatal end, written without allocating memory.
     static void NoteFatalEnd();
 
     FileHandle m_file;
-    std::wstring m_path;
 };

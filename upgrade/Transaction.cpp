@@ -117,7 +117,24 @@ CString ActedOn(const PlanStep& step, const CString& installBase) {
     }
 }
 
-Result WaitForRestart(const CString& installBase, int item, std::vector<CString>* waiting);
+// Moves the old file of `item`, still in use, to the first free name it may wait under, and has
+// Windows delete it at the next restart.
+Result WaitForRestart(const CString& installBase, int item, std::vector<CString>* waiting) {
+    const std::string installed = ItemPath(installBase.Str(), item);
+    for (int number = 1; number <= 9; ++number) {
+        const CString name = WaitingPathOf(installed, number).c_str();
+        FileProbe probe;
+        if (Result probed = Probe(name, &probe); !probed || probe.kind != FileProbe::Kind::Absent)
+            continue;
+        Result done = RenameFile(PathOf(installBase, item, Place::Backup), name);
+        if (done)
+            done = DeleteAtRestart(name);
+        if (done && waiting)
+            waiting->push_back(name);
+        return done;
+    }
+    return Failed(PathOf(installBase, item, Place::Backup), ERROR_FILE_EXISTS);
+}
 
 // Carries out `steps`. Only plain files are acted on: a folder or a link under one of the names
 // stops the plan before anything has changed, naming it (each step checks again as it acts). An
@@ -137,25 +154,6 @@ Result ExecuteAll(const std::vector<PlanStep>& steps, const CString& installBase
             return done;
     }
     return {};
-}
-
-// Moves the old file of `item`, still in use, to the first free name it may wait under, and has
-// Windows delete it at the next restart.
-Result WaitForRestart(const CString& installBase, int item, std::vector<CString>* waiting) {
-    const std::string installed = ItemPath(installBase.Str(), item);
-    for (int number = 1; number <= 9; ++number) {
-        const CString name = WaitingPathOf(installed, number).c_str();
-        FileProbe probe;
-        if (Result probed = Probe(name, &probe); !probed || probe.kind != FileProbe::Kind::Absent)
-            continue;
-        Result done = RenameFile(PathOf(installBase, item, Place::Backup), name);
-        if (done)
-            done = DeleteAtRestart(name);
-        if (done && waiting)
-            waiting->push_back(name);
-        return done;
-    }
-    return Failed(PathOf(installBase, item, Place::Backup), ERROR_FILE_EXISTS);
 }
 
 // Whether a journal could lie in `installBase`: only where the product could have been upgraded.
