@@ -1,25 +1,10 @@
 #include "app/SetupApp.h"
 
-#include "app/OneSetupAtATime.h"
-#include "app/CommandLine.h"
-#include "app/SelfRemoval.h"
-#include "res/resource.h"
-#include "ui/LicenceView.h"
-#include "ui/Messages.h"
-#include "ui/Outcomes.h"
-#include "upgrade/FileOps.h"
-#include "upgrade/SetupLog.h"
+#include "run/SelfRemoval.h"
+#include "run/SetupRun.h"
+#include "ui/PersonView.h"
 
 CSetupApp theApp;
-
-namespace {
-// The full path of the running executable in a form the 8-bit file functions take (see
-// AnsiPathOf), or "" when there is none: a path cut short is never used.
-CString OwnModulePath() {
-    std::wstring path = AfxModuleFileName(nullptr);
-    return path.empty() ? CString() : AnsiPathOf(path);
-}
-} // namespace
 
 BOOL CSetupApp::InitInstance() {
     using Mode = CommandLine::Mode;
@@ -28,49 +13,12 @@ BOOL CSetupApp::InitInstance() {
         m_exitCode = RunCleanupCopy(line.handle, line.setupExe.c_str());
         return FALSE;
     }
-
-    const bool person = line.mode == Mode::Person;
-    SetupLog log;
-    log.Open(WideText(line.logFile));
-    log.Line(CString("Quillo Setup " SETUP_VERSION_TEXT) +
-             (person ? ", run by a person" : ", unattended run"));
-    log.Line(std::wstring(L"Command line: ") + ::GetCommandLineW());
-
-    const CString setupExe = OwnModulePath();
-    FileHandle program = HoldOwnProgram(setupExe);
-    RunResult run;
-    run.outcome = Outcome::NotUnderstood;
-    OneSetupAtATime lock;
-    if (line.mode == Mode::Invalid) {
-        log.Line("The command line is not understood: " + CString(line.problem));
-    } else if (lock.IsTheOne()) {
-        const RunInput input = {FolderOf(setupExe), ReadInstalledProduct()};
-        log.Line("Setup folder: " + input.setupFolder);
-        LicenceView licence; // a person's run; its windows close as the block ends
-        CopyWindowView copy; // a passive run shows the copy window alone
-        RunPresenter nobody; // a quiet run shows nothing
-        RunPresenter& view = person ? licence : line.mode == Mode::Passive ? copy : nobody;
-        run = RunSetup(input, view, log);
-    } else {
-        run.outcome = Outcome::AnotherSetup;
-        // The running Setup speaks for itself; one that cannot be shown is said to run.
-        if (person && !OneSetupAtATime::ShowTheRunningSetup())
-            (void)LicenceView().Tell(Outcome::AnotherSetup);
-    }
-
-    // After a failed run everything stays, so that it can be run again; an unattended run never
-    // touches the setup folder (the deployer's, often a share that the next machine needs); nor
-    // does a run whose outcome the person was not told.
-    const OutcomeRow& row = RowOf(run.outcome);
-    if (person && row.endsSetup && run.told) {
-        if (Result refused = RemoveSetup(setupExe, program.Get(), run.installBase); !refused) {
-            log.Line("Not deleted: " + refused.path + ": " + SystemErrorText(refused.code));
-            (void)ShowFileError(nullptr, refused);
-        }
-    }
-    m_exitCode = row.exitCode;
-    char code[16];
-    wsprintfA(code, "%d", m_exitCode);
-    log.Line(CString("Exit code ") + code + " (" + row.logText + ")");
+    PersonView person;   // a person's run; its windows close as the block ends
+    CopyWindowView copy; // a passive run shows the copy window alone
+    RunPresenter nobody; // a quiet run, or one not understood, shows nothing
+    RunPresenter& view = line.mode == Mode::Person    ? person
+                         : line.mode == Mode::Passive ? copy
+                                                      : nobody;
+    m_exitCode = RunSetup(line, view);
     return FALSE;
 }

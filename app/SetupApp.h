@@ -7,7 +7,7 @@
 class CSetupApp : public CWinApp {
 public:
     BOOL InitInstance() override;
-    // The run's outcome as an exit code (ui/Outcomes.h).
+    // The run's outcome as an exit code (run/Outcome.h).
     int ExitInstance() override { return m_exitCode; }
 
 private:

@@ -8,6 +8,7 @@
 #include "Benchmarks.h"
 
 #include "ProductRegistry.h"
+#include "EngineRun.h"
 #include "Staging.h"
 #include "upgrade/AppListRegistration.h"
 #include "upgrade/FileOps.h"
@@ -248,9 +249,12 @@ void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
     jobs.push_back({c.name + " registration", [&c, &parts, setupFolder, installBase] {
                         Restore(c);
                         double start = Now();
-                        const bool upgraded = UpgradeProduct(setupFolder, installBase, kEntry).Ok();
+                        const bool upgraded =
+                            UpgradeProduct(setupFolder, product::TreeAt(std::string(installBase)),
+                                           kEntry)
+                                .Ok();
                         double elapsed = Now() - start;
-                        UpgradeTransaction::Finish(installBase);
+                        product::FinishRun(std::string(installBase));
                         parts.finish.push_back(Now() - start - elapsed);
                         if (!upgraded || !RegisteredAndTidy(c))
                             Problem("the upgrade did not register on " + c.product.listFile);
@@ -295,39 +299,39 @@ void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
                     }});
     // The transaction's public steps as UpgradeProduct takes them for the list alone (its
     // decisions on the payload rows, which find nothing to change, are left out).
-    jobs.push_back({c.name + " steps", [&c, &parts, installBase] {
-                        Restore(c);
-                        double t0 = Now();
-                        bool ok = true;
-                        double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
-                        {
-                            UpgradeTransaction transaction(installBase);
-                            const CString list(c.product.listFile);
-                            FileHandle held;
-                            AppListContent content;
-                            ok = HoldFile(list, &held).Ok() &&
-                                 RegisterInAppList(held.Get(), list, kEntry, &content).Ok();
-                            t1 = Now();
-                            ok = ok && transaction.Begin({{kListItem, false}}).Ok();
-                            transaction.Hold(0, std::move(held));
-                            t2 = Now();
-                            ok = ok && transaction.StageBytes(0, content.bytes).Ok();
-                            t3 = Now();
-                            ok = ok && transaction.Commit().Ok();
-                            t4 = Now();
-                        }
-                        UpgradeTransaction::Finish(installBase);
-                        double t5 = Now();
-                        if (!ok || !RegisteredAndTidy(c))
-                            Problem("the transaction's steps did not register on " +
-                                    c.product.listFile);
-                        parts.registerInList.push_back(t1 - t0);
-                        parts.begin.push_back(t2 - t1);
-                        parts.stage.push_back(t3 - t2);
-                        parts.commit.push_back(t4 - t3);
-                        parts.stepsFinish.push_back(t5 - t4);
-                        return t4 - t0;
-                    }});
+    jobs.push_back(
+        {c.name + " steps", [&c, &parts, installBase] {
+             Restore(c);
+             double t0 = Now();
+             bool ok = true;
+             double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
+             {
+                 UpgradeTransaction transaction(product::TreeAt(std::string(installBase)));
+                 const CString list(c.product.listFile);
+                 FileHandle held;
+                 AppListContent content;
+                 ok = HoldFile(list, &held).Ok() &&
+                      RegisterInAppList(held.Get(), list, kEntry, &content).Ok();
+                 t1 = Now();
+                 ok = ok && transaction.Begin({{kListItem, false}}).Ok();
+                 transaction.Hold(0, std::move(held));
+                 t2 = Now();
+                 ok = ok && transaction.StageBytes(0, content.bytes).Ok();
+                 t3 = Now();
+                 ok = ok && transaction.Commit().Ok();
+                 t4 = Now();
+             }
+             product::FinishRun(std::string(installBase));
+             double t5 = Now();
+             if (!ok || !RegisteredAndTidy(c))
+                 Problem("the transaction's steps did not register on " + c.product.listFile);
+             parts.registerInList.push_back(t1 - t0);
+             parts.begin.push_back(t2 - t1);
+             parts.stage.push_back(t3 - t2);
+             parts.commit.push_back(t4 - t3);
+             parts.stepsFinish.push_back(t5 - t4);
+             return t4 - t0;
+         }});
     // What the transaction does beyond the floor, as plain system calls: the journal written once
     // (a new file, flushed, renamed into place) and renamed to its next state, and its deletion;
     // the list renamed to its backup name, the staged list renamed into its place, and the
@@ -373,9 +377,10 @@ enum JobIndex { kRegistration, kFloor, kPlain, kListAlone, kSteps, kFixed };
 // Checks once, outside any timing, that the registration leaves exactly the expected bytes.
 void CheckRegistrationResult(const ListCase& c) {
     Restore(c);
-    const bool upgraded =
-        UpgradeProduct(c.product.setupFolder.c_str(), c.product.installBase.c_str(), kEntry).Ok();
-    UpgradeTransaction::Finish(c.product.installBase.c_str());
+    const bool upgraded = UpgradeProduct(c.product.setupFolder.c_str(),
+                                         product::TreeAt(c.product.installBase), kEntry)
+                              .Ok();
+    product::FinishRun(c.product.installBase);
     std::string after = product::ReadFileBytes(c.product.listFile);
     if (!upgraded || after != c.expected || !RegisteredAndTidy(c))
         Problem("the registration's result on " + c.name + " is not the expected list");
@@ -620,9 +625,10 @@ int RunMemoryChild(int argc, char** argv) {
     std::string what = argv[3];
     WriteCounters(out, "before");
     if (what == "upgrade" && argc >= 6) {
-        const bool upgraded = UpgradeProduct(argv[4], argv[5], kEntry).Ok();
+        const bool upgraded =
+            UpgradeProduct(argv[4], product::TreeAt(std::string(argv[5])), kEntry).Ok();
         WriteCounters(out, "after");
-        UpgradeTransaction::Finish(argv[5]);
+        product::FinishRun(std::string(argv[5]));
         std::fprintf(out, "result %d\n", upgraded ? 0 : 1);
     } else if (what == "calibrate") {
         SIZE_T size = static_cast<SIZE_T>(std::atof(argv[4]));

@@ -5,6 +5,7 @@
 #include "BenchSupport.h"
 #include "Benchmarks.h"
 
+#include "EngineRun.h"
 #include "Staging.h"
 #include "upgrade/AppListRegistration.h"
 #include "upgrade/FileOps.h"
@@ -99,9 +100,12 @@ void RunPayloadBench() {
     jobs.push_back({"UpgradeProduct", [&] {
                         Reset(tree);
                         double start = Now();
-                        const bool upgraded = UpgradeProduct(setupFolder, installBase, kEntry).Ok();
+                        const bool upgraded =
+                            UpgradeProduct(setupFolder, product::TreeAt(std::string(installBase)),
+                                           kEntry)
+                                .Ok();
                         double elapsed = Now() - start;
-                        UpgradeTransaction::Finish(installBase);
+                        product::FinishRun(std::string(installBase));
                         finish.push_back(Now() - start - elapsed);
                         if (!upgraded)
                             Problem("UpgradeProduct did not upgrade");
@@ -124,7 +128,7 @@ void RunPayloadBench() {
         bool ok = true;
         double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
         {
-            UpgradeTransaction transaction(installBase);
+            UpgradeTransaction transaction(product::TreeAt(std::string(installBase)));
             ok = transaction.Begin(entries).Ok();
             t1 = Now();
             for (int row = 0; ok && row < kPayloadRowCount; ++row)
@@ -144,7 +148,7 @@ void RunPayloadBench() {
             ok = ok && transaction.Commit().Ok();
             t4 = Now();
         }
-        UpgradeTransaction::Finish(installBase);
+        product::FinishRun(std::string(installBase));
         if (!ok || !AllReplaced(tree))
             Problem("the transaction's steps did not replace the payload");
         if (!release) {

@@ -21,9 +21,9 @@ CString ModuleBaseName(HINSTANCE instance) {
 // Takes DLLs from the system folder only: an installer usually runs from a
 // downloads folder, where a planted DLL must never be picked up.
 void NarrowDllSearchPath() {
-    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    auto setDefault = AfxFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
+    auto setDefault =
+        AfxFunction<SetDefaultDllDirectoriesFn>("kernel32.dll", "SetDefaultDllDirectories");
     if (setDefault)
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     ::SetDllDirectoryA("");
@@ -51,29 +51,34 @@ HINSTANCE AfxFindResourceHandle(LPCSTR name, LPCSTR type) {
     return ::FindResourceA(module, name, type) ? module : nullptr;
 }
 
-Result AfxLoadSystemLibrary(const char* name, HMODULE* module) {
+Result AfxLoadSystemFunctions(const char* library, const char* const* names, size_t count,
+                              FARPROC* functions) {
     // The system folder, a separator and a name of at most 30 characters.
     char path[MAX_PATH + 32] = {};
     UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || lstrlenA(name) > 30)
-        return Failed(name, ERROR_FILENAME_EXCED_RANGE);
+    if (length == 0 || length >= MAX_PATH || lstrlenA(library) > 30)
+        return Failed(library, ERROR_FILENAME_EXCED_RANGE);
     lstrcatA(path, "\\");
-    lstrcatA(path, name);
-    *module = ::LoadLibraryA(path);
-    return *module ? Result() : LastError(path);
+    lstrcatA(path, library);
+    HMODULE module = ::LoadLibraryA(path);
+    if (!module)
+        return LastError(path);
+    for (size_t i = 0; i < count; ++i)
+        if (!(functions[i] = ::GetProcAddress(module, names[i])))
+            return Failed(library, ERROR_PROC_NOT_FOUND);
+    return {};
 }
 
 Result AfxInitCommonControls() {
-    // comctl32 is not a known DLL: load it from the system folder by full path.
-    HMODULE comctl = nullptr;
-    if (Result loaded = AfxLoadSystemLibrary("comctl32.dll", &comctl); !loaded)
+    // comctl32 is not a known DLL: it is loaded from the system folder by full path.
+    static const char* const kNames[] = {"InitCommonControlsEx"};
+    struct {
+        BOOL(WINAPI* init)(const INITCOMMONCONTROLSEX*);
+    } comctl;
+    if (Result loaded = AfxLoadSystemFunctions("comctl32.dll", kNames, &comctl); !loaded)
         return loaded;
-    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    auto init = AfxFunction<InitFn>(comctl, "InitCommonControlsEx");
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_ANIMATE_CLASS};
-    if (!init)
-        return Failed("comctl32.dll", ERROR_PROC_NOT_FOUND);
-    return init(&icc) ? Result() : Failed("comctl32.dll", ERROR_CLASS_DOES_NOT_EXIST);
+    return comctl.init(&icc) ? Result() : Failed("comctl32.dll", ERROR_CLASS_DOES_NOT_EXIST);
 }
 
 // A crash ends the program as any other fault it cannot carry on from.

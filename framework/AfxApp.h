@@ -23,13 +23,23 @@ const char* AfxGetAppName();
 HINSTANCE AfxGetResourceHandle();
 // The module that holds resource `name` of `type`.
 HINSTANCE AfxFindResourceHandle(LPCSTR name, LPCSTR type);
-// Loads the DLL `name` from the system folder by its full path, never from the program's folder
-// or the search path; the failure names it. DLLs that are not among the system's known DLLs are
-// loaded this way, so that one planted beside a downloaded Setup.exe is never used.
-Result AfxLoadSystemLibrary(const char* name, HMODULE* module);
-// The function `name` of `library` (loaded as above), or nullptr.
-template <typename Function> Function AfxFunction(HMODULE library, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
+// Loads the DLL `library` from the system folder by its full path, never from the program's folder
+// or the search path, and looks up the functions `names` into `functions`, one pointer each in
+// that order. The failure names the library: it cannot be loaded, or lacks a function. DLLs that
+// are not among the system's known DLLs are loaded this way, so that one planted beside a
+// downloaded Setup.exe is never used.
+Result AfxLoadSystemFunctions(const char* library, const char* const* names, size_t count,
+                              FARPROC* functions);
+template <typename Functions, size_t N>
+Result AfxLoadSystemFunctions(const char* library, const char* const (&names)[N],
+                              Functions* functions) {
+    static_assert(sizeof(Functions) == N * sizeof(FARPROC), "one name for each function");
+    return AfxLoadSystemFunctions(library, names, N, reinterpret_cast<FARPROC*>(functions));
+}
+// The function `name` of a module already loaded, or nullptr.
+template <typename Function> Function AfxFunction(const char* module, const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA(module), name)));
 }
 // Registers the animation control's class from the system's comctl32; the failure names it.
 Result AfxInitCommonControls();

@@ -1,5 +1,7 @@
 #include "AfxFile.h"
 
+#include "AfxApp.h"
+
 std::wstring AfxModuleFileName(HMODULE module) {
     // The system cuts a path short silently: the buffer grows until the whole path fits.
     std::wstring path(MAX_PATH, L'\0');
@@ -26,13 +28,18 @@ std::wstring AfxTemporaryFolder() {
     // For the SYSTEM account GetTempPath2 gives Windows' own SystemTemp, which SYSTEM alone may
     // write; for any other account it is GetTempPath. Windows before 11 (and Wine 8) lack it.
     using TempPathFn = DWORD(WINAPI*)(DWORD, LPWSTR);
-    auto tempPath = reinterpret_cast<TempPathFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetTempPath2W")));
+    auto tempPath = AfxFunction<TempPathFn>("kernel32.dll", "GetTempPath2W");
     if (!tempPath)
         tempPath = ::GetTempPathW;
     std::wstring folder(tempPath(0, nullptr), L'\0');
     folder.resize(tempPath(static_cast<DWORD>(folder.size()), &folder[0]));
     return folder;
+}
+
+Result AfxCreateNewFile(const std::wstring& path, DWORD access, DWORD share, FileHandle* file) {
+    file->Reset(::CreateFileW(path.c_str(), access, share, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return *file ? Result() : LastError(CodePageText(path, CP_ACP));
 }
 
 Result Failed(const CString& path, DWORD code) {

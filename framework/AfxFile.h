@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AfxString.h"
+#include "Handles.h"
 
 // Success, or what failed (a file, a folder, a system library) and the system's error code. Every
 // step that can fail returns one; the one place that decides the outcome reads it and, when it
@@ -23,6 +24,10 @@ Result LastError(const CString& path);
 // The system's own description of error `code`, in the user's language; the number when the
 // system has none.
 CString SystemErrorText(DWORD code);
+
+// Makes the new file `path` and opens it with `access` and `share`. Anything under that name
+// already (a file, a folder, a link, which is never followed) fails the creation.
+Result AfxCreateNewFile(const std::wstring& path, DWORD access, DWORD share, FileHandle* file);
 
 // The full path of `module` (nullptr: the program's own file), whole however long; "" when the
 // system gives none.

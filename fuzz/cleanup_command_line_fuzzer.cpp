@@ -16,7 +16,7 @@
 // - the handle argument reads back as the handle value;
 // - splitting the raw input as a command line ends, and gives no more arguments than it has
 //   bytes plus one, with no more argument bytes than input bytes.
-#include "app/CleanupCommandLine.h"
+#include "run/CleanupCommandLine.h"
 #include "tests/support/command_line_split.h"
 
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "app/CleanupCommandLine.h"
+#include "run/CleanupCommandLine.h"
 #include "command_line_split.h"
 
 #include <gtest/gtest.h>

@@ -18,7 +18,7 @@ rm -rf "${prefixes[@]}"
 trap stop_wine EXIT
 
 # Every source file as clang-format writes it.
-find app ui upgrade framework res tests tools bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+find app ui run upgrade framework res tests tools bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
     xargs -0 clang-format --dry-run --Werror
 
 # The pure decisions under the fuzzers for a short, bounded time.

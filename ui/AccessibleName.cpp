@@ -16,20 +16,20 @@ constexpr MSAAPROPID kName = {
 } // namespace
 
 bool SetAccessibleName(HWND control, UINT id) {
+    static const char* const kNames[] = {"CoInitializeEx", "CoCreateInstance"};
+    struct {
+        HRESULT(WINAPI* initialize)(void*, DWORD);
+        HRESULT(WINAPI* create)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
+    } ole32;
     wchar_t name[64] = {};
-    HMODULE ole32 = nullptr;
     if (!control || !::LoadStringW(AfxGetResourceHandle(), id, name, 64) ||
-        !AfxLoadSystemLibrary("ole32.dll", &ole32))
+        !AfxLoadSystemFunctions("ole32.dll", kNames, &ole32))
         return false;
-    using InitializeFn = HRESULT(WINAPI*)(void*, DWORD);
-    using CreateFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
-    auto initialize = AfxFunction<InitializeFn>(ole32, "CoInitializeEx");
-    auto create = AfxFunction<CreateFn>(ole32, "CoCreateInstance");
     // COM stays initialised on this thread until Setup ends; nothing else of Setup's uses it.
     IAccPropServices* services = nullptr;
-    if (!initialize || !create || FAILED(initialize(nullptr, COINIT_APARTMENTTHREADED)) ||
-        FAILED(create(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
-                      reinterpret_cast<void**>(&services))))
+    if (FAILED(ole32.initialize(nullptr, COINIT_APARTMENTTHREADED)) ||
+        FAILED(ole32.create(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
+                            reinterpret_cast<void**>(&services))))
         return false;
     const HRESULT named =
         services->SetHwndPropStr(control, OBJID_CLIENT, CHILDID_SELF, kName, name);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/CopyDlg.h"
-#include "upgrade/SetupRun.h"
+#include "run/RunPresenter.h"
 
 class CopyWindowView : public RunPresenter {
 public:

@@ -26,13 +26,26 @@ int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
     return ::MessageBoxA(owner, text, caption ? caption : AfxGetAppName(), type);
 }
 
-bool ShowFileError(HWND owner, const Result& failure) {
+std::string Filled(const char* format, std::initializer_list<std::string> fields) {
+    std::string text = format;
+    size_t from = 0;
+    for (const std::string& field : fields) {
+        const size_t at = text.find("%s", from);
+        if (at == std::string::npos)
+            break;
+        text.replace(at, 2, field);
+        from = at + field.size();
+    }
+    return text;
+}
+
+bool ShowFileError(HWND owner, const Result& failure, const std::wstring& heldBy) {
     CString format;
     if (!format.LoadString(IDS_FILE_ERROR))
         format = "%s: %s";
-    // A path of at most 259 characters and the system's reason fit wsprintfA's 1024 bytes.
-    char text[1025];
-    wsprintfA(text, format, static_cast<const char*>(failure.path),
-              static_cast<const char*>(SystemErrorText(failure.code)));
-    return ShowMessage(owner, text, nullptr, MB_OK | MB_ICONERROR) != 0;
+    std::string file = failure.path.Str();
+    if (!heldBy.empty())
+        file += " (" + CodePageText(heldBy, CP_ACP) + ")";
+    const std::string text = Filled(format, {file, SystemErrorText(failure.code).Str()});
+    return ShowMessage(owner, text.c_str(), nullptr, MB_OK | MB_ICONERROR) != 0;
 }

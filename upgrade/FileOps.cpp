@@ -20,7 +20,6 @@ bool IsAbsenceError(DWORD error) {
 
 // How often, and how far apart, an operation is tried while another program holds a file: a
 // program asked to quit may still be closing its files, a virus scanner may glance at a new one.
-constexpr int kFileAttempts = 8;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kFileRetryMs = 250;
 
@@ -251,7 +250,7 @@ Result RemoveFile(const CString& path, int attempts) {
                        ? Result()
                        : LastError(path);
         },
-        attempts > 0 ? attempts : kFileAttempts);
+        attempts);
 }
 
 Result ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size) {
@@ -292,14 +291,11 @@ NewFile::~NewFile() {
 }
 
 Result NewFile::Create(const CString& path) {
-    // A name taken by anything, a link included, is never followed: the creation fails.
-    m_file.Reset(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    // ERROR_FILE_EXISTS: not ours, never deleted.
-    if (!m_file)
-        return LastError(path);
-    m_path = path;
-    return {};
+    // A name taken already (ERROR_FILE_EXISTS) is not ours: never deleted.
+    Result created = AfxCreateNewFile(WideText(path.Str()), GENERIC_WRITE, 0, &m_file);
+    if (created)
+        m_path = path;
+    return created;
 }
 
 Result NewFile::Write(const void* data, DWORD size) {

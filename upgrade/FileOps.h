@@ -49,9 +49,11 @@ Result RenameHeld(const FileHandle& held, const CString& newPath);
 // Renames `from` to `to`, which must not exist, retrying while another program holds `from`.
 Result RenameFile(const CString& from, const CString& to);
 // Deletes `path`, read-only or not, retrying while another program holds it (`attempts` times,
-// a quarter of a second apart; 0: as often as for any file operation). A file that is absent
-// counts as deleted.
-Result RemoveFile(const CString& path, int attempts = 0);
+// a quarter of a second apart; kFileAttempts: as often as for any file operation). A file that is
+// absent counts as deleted.
+constexpr int kFileAttempts = 8;
+constexpr int kTryOnce = 1;
+Result RemoveFile(const CString& path, int attempts = kFileAttempts);
 
 // Has Windows delete the plain file `path` at the next restart (which needs administrator rights).
 Result DeleteAtRestart(const CString& path);

@@ -9,39 +9,8 @@
 namespace {
 constexpr char kLibrary[] = "rstrtmgr.dll";
 
-struct RmFunctions {
-    DWORD(WINAPI* startSession)(DWORD*, DWORD, WCHAR[]);
-    DWORD(WINAPI* registerResources)
-    (DWORD, UINT, LPCWSTR[], UINT, RM_UNIQUE_PROCESS[], UINT, LPCWSTR[]);
-    DWORD(WINAPI* getList)(DWORD, UINT*, UINT*, RM_PROCESS_INFO[], LPDWORD);
-    DWORD(WINAPI* shutdown)(DWORD, ULONG, RM_WRITE_STATUS_CALLBACK);
-    DWORD(WINAPI* restart)(DWORD, DWORD, RM_WRITE_STATUS_CALLBACK);
-    DWORD(WINAPI* endSession)(DWORD);
-};
-
-RmFunctions functions = {};
-bool tried = false, loaded = false;
-
-// rstrtmgr.dll's functions, loaded on the first call; nullptr when it or one is missing.
-const RmFunctions* Rm() {
-    if (!tried) {
-        tried = true;
-        HMODULE library = nullptr;
-        loaded =
-            AfxLoadSystemLibrary(kLibrary, &library) &&
-            (functions.startSession =
-                 AfxFunction<decltype(functions.startSession)>(library, "RmStartSession")) &&
-            (functions.registerResources = AfxFunction<decltype(functions.registerResources)>(
-                 library, "RmRegisterResources")) &&
-            (functions.getList = AfxFunction<decltype(functions.getList)>(library, "RmGetList")) &&
-            (functions.shutdown =
-                 AfxFunction<decltype(functions.shutdown)>(library, "RmShutdown")) &&
-            (functions.restart = AfxFunction<decltype(functions.restart)>(library, "RmRestart")) &&
-            (functions.endSession =
-                 AfxFunction<decltype(functions.endSession)>(library, "RmEndSession"));
-    }
-    return loaded ? &functions : nullptr;
-}
+const char* const kFunctionNames[] = {"RmStartSession", "RmRegisterResources", "RmGetList",
+                                      "RmShutdown",     "RmRestart",           "RmEndSession"};
 
 Result RmResult(DWORD code) {
     return code == ERROR_SUCCESS ? Result() : Failed(kLibrary, code);
@@ -50,16 +19,15 @@ Result RmResult(DWORD code) {
 
 RestartManager::~RestartManager() {
     if (m_started)
-        (void)Rm()->endSession(m_session);
+        (void)m_rm.endSession(m_session);
 }
 
 Result RestartManager::ListHolders(const std::vector<CString>& files,
                                    std::vector<Holder>* holders) {
-    const RmFunctions* rm = Rm();
-    if (!rm)
-        return Failed(kLibrary, ERROR_PROC_NOT_FOUND);
+    if (Result loaded = AfxLoadSystemFunctions(kLibrary, kFunctionNames, &m_rm); !loaded)
+        return loaded;
     WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
-    if (Result started = RmResult(rm->startSession(&m_session, 0, key)); !started)
+    if (Result started = RmResult(m_rm.startSession(&m_session, 0, key)); !started)
         return started;
     m_started = true;
     std::vector<std::wstring> wide;
@@ -68,7 +36,7 @@ Result RestartManager::ListHolders(const std::vector<CString>& files,
         wide.push_back(WideText(file.Str()));
     for (const std::wstring& name : wide)
         names.push_back(name.c_str());
-    if (Result registered = RmResult(rm->registerResources(
+    if (Result registered = RmResult(m_rm.registerResources(
             m_session, static_cast<UINT>(names.size()), names.data(), 0, nullptr, 0, nullptr));
         !registered)
         return registered;
@@ -78,7 +46,7 @@ Result RestartManager::ListHolders(const std::vector<CString>& files,
         std::unique_ptr<RM_PROCESS_INFO[]> found(new RM_PROCESS_INFO[needed]);
         UINT count = needed;
         DWORD reasons = 0;
-        const DWORD listed = rm->getList(m_session, &needed, &count, found.get(), &reasons);
+        const DWORD listed = m_rm.getList(m_session, &needed, &count, found.get(), &reasons);
         if (listed == ERROR_MORE_DATA)
             continue;
         if (Result done = RmResult(listed); !done)
@@ -97,12 +65,12 @@ Result RestartManager::ListHolders(const std::vector<CString>& files,
 
 Result RestartManager::CloseHolders() {
     m_closed = m_started;
-    return m_started ? RmResult(Rm()->shutdown(m_session, 0, nullptr)) : Result();
+    return m_started ? RmResult(m_rm.shutdown(m_session, 0, nullptr)) : Result();
 }
 
 Result RestartManager::RestartClosed() {
     // Windows refuses a restart in a session where nothing was asked to close.
-    return m_closed ? RmResult(Rm()->restart(m_session, 0, nullptr)) : Result();
+    return m_closed ? RmResult(m_rm.restart(m_session, 0, nullptr)) : Result();
 }
 
 std::wstring HoldersOf(const CString& path) {

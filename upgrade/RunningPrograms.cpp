@@ -1,7 +1,5 @@
 #include "upgrade/RunningPrograms.h"
 
-#include "upgrade/SetupRun.h"
-
 namespace {
 constexpr UINT kQuitRequestTimeoutMs = 3000;
 constexpr DWORD kQuitWaitMs = 10000;
@@ -44,13 +42,13 @@ size_t RunningPrograms::AskToQuit() {
     return asked;
 }
 
-size_t RunningPrograms::WaitForThemToEnd(RunPresenter& presenter) {
+size_t RunningPrograms::WaitForThemToEnd(UpgradeWatcher& watcher) {
     const DWORD start = ::GetTickCount();
     size_t stillRunning = 0;
     for (const KernelHandle& process : m_processes) {
         while (::WaitForSingleObject(process.Get(), kWaitSliceMs) == WAIT_TIMEOUT &&
                ::GetTickCount() - start < kQuitWaitMs)
-            presenter.KeepResponsive();
+            watcher.KeepResponsive();
         stillRunning += ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
     }
     m_processes.clear();

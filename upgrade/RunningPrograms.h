@@ -2,10 +2,9 @@
 #pragma once
 
 #include "framework/Handles.h"
+#include "upgrade/Upgrade.h"
 
 #include <vector>
-
-class RunPresenter;
 
 class RunningPrograms {
 public:
@@ -13,9 +12,9 @@ public:
     // hung program does not hang Setup: each request gives up after a few seconds. Each program
     // asked is held, so that it can be waited for. Returns how many were asked.
     size_t AskToQuit();
-    // Waits until the programs asked have ended, at most 10 seconds, keeping `presenter`
+    // Waits until the programs asked have ended, at most 10 seconds, keeping `watcher`
     // responsive meanwhile. Returns how many still run.
-    size_t WaitForThemToEnd(RunPresenter& presenter);
+    size_t WaitForThemToEnd(UpgradeWatcher& watcher);
 
 private:
     std::vector<KernelHandle> m_processes;

@@ -6,8 +6,6 @@
 #include "framework/AfxFile.h"
 #include "framework/Handles.h"
 
-struct CngFunctions;
-
 class Sha256 {
 public:
     // Begins a new digest, dropping any unfinished one.
@@ -18,7 +16,15 @@ public:
     Result Finish(unsigned char digest[32]);
 
 private:
-    const CngFunctions* m_cng = nullptr;
+    // bcrypt.dll's functions this uses, in the order of their names.
+    struct Functions {
+        decltype(&::BCryptOpenAlgorithmProvider) openAlgorithmProvider;
+        decltype(&::BCryptCreateHash) createHash;
+        decltype(&::BCryptHashData) hashData;
+        decltype(&::BCryptFinishHash) finishHash;
+    };
+
+    Functions m_cng = {};
     CngAlgorithm m_algorithm; // opened once, for all the digests of this object
     CngHash m_hash;           // the digest under way; empty when none is
 };

@@ -7,33 +7,9 @@ namespace {
 // The journal's size is a few lines per item.
 constexpr size_t kLongestJournal = 4096;
 
-CString JournalPath(const CString& installBase, JournalState state) {
-    return installBase + JournalNameOf(state);
-}
-
-CString Staged(const CString& path) {
-    return StagedPathOf(path.Str()).c_str();
-}
-
-CString StagedJournalPath(const CString& installBase) {
-    return Staged(JournalPath(installBase, JournalState::Committing));
-}
-
-CString ItemFile(const CString& installBase, int item) {
-    return CString(ItemPath(installBase.Str(), item));
-}
-
-CString PathOf(const CString& installBase, int item, Place place) {
-    CString installed = ItemFile(installBase, item);
-    return place == Place::Staged   ? Staged(installed)
-           : place == Place::Backup ? CString(BackupPathOf(installed.Str()))
-                                    : installed;
-}
-
-// Whether something is at `path`; a failure when the system cannot tell. A name too long for the
-// file functions is one the upgrade never made: nothing of it is there.
+// Whether something is at `path`; a failure when the system cannot tell.
 Result Probe(const CString& path, FileProbe* probe) {
-    *probe = FitsFileFunctions(path) ? ProbeFile(path) : FileProbe();
+    *probe = ProbeFile(path);
     return probe->kind == FileProbe::Kind::Unreadable ? Failed(path, probe->error) : Result();
 }
 
@@ -52,12 +28,12 @@ Result GatherJournal(const CString& path, JournalFacts* facts) {
 }
 
 // What the disk holds of every item and of the journal.
-Result GatherFacts(const CString& installBase, DiskFacts* disk) {
+Result GatherFacts(const ProductTree& tree, DiskFacts* disk) {
     for (int item = 0; item < kItemCount; ++item) {
         FileProbe probes[3];
         const Place places[3] = {Place::Staged, Place::Backup, Place::Destination};
         for (int i = 0; i < 3; ++i)
-            if (Result probed = Probe(PathOf(installBase, item, places[i]), &probes[i]); !probed)
+            if (Result probed = Probe(tree.Path(item, places[i]), &probes[i]); !probed)
                 return probed;
         const FileProbe &staged = probes[0], &backup = probes[1], &installed = probes[2];
         ItemFacts& facts = disk->items[item];
@@ -68,103 +44,90 @@ Result GatherFacts(const CString& installBase, DiskFacts* disk) {
         facts.destination.lastWrite = installed.lastWrite;
     }
     for (JournalState state : {JournalState::Committing, JournalState::Committed})
-        if (Result read = GatherJournal(JournalPath(installBase, state),
-                                        &disk->journals[static_cast<int>(state)]);
+        if (Result read =
+                GatherJournal(tree.JournalPath(state), &disk->journals[static_cast<int>(state)]);
             !read)
             return read;
     FileProbe stagedJournal;
-    Result probed = Probe(StagedJournalPath(installBase), &stagedJournal);
+    Result probed = Probe(tree.StagedJournalPath(), &stagedJournal);
     disk->stagedJournal = stagedJournal.kind != FileProbe::Kind::Absent;
     return probed;
 }
 
+// The file that `step` renames or deletes.
+const CString& ActedOn(const PlanStep& step, const ProductTree& tree) {
+    switch (step.kind) {
+    case PlanStep::Kind::DeleteJournal:
+        return tree.JournalPath(step.journal);
+    case PlanStep::Kind::DeleteStagedJournal:
+        return tree.StagedJournalPath();
+    case PlanStep::Kind::CommitJournal:
+        return tree.JournalPath(JournalState::Committing);
+    default:
+        return tree.Path(step.item, step.from);
+    }
+}
+
 // Carries out one step. `held` gives the held installed file of an item, or is empty.
-Result Execute(const PlanStep& step, const CString& installBase, FileHandle* held) {
+Result Execute(const PlanStep& step, const ProductTree& tree, FileHandle* held) {
     switch (step.kind) {
     case PlanStep::Kind::Rename: {
-        CString to = PathOf(installBase, step.item, step.to);
+        const CString& to = tree.Path(step.item, step.to);
         if (held && held->IsValid() && step.from == Place::Destination) {
             Result renamed = RenameHeld(*held, to);
             held->Reset();
             return renamed;
         }
-        return RenameFile(PathOf(installBase, step.item, step.from), to);
+        return RenameFile(tree.Path(step.item, step.from), to);
     }
     case PlanStep::Kind::Delete:
-        return RemoveFile(PathOf(installBase, step.item, step.from));
     case PlanStep::Kind::DeleteJournal:
-        return RemoveFile(JournalPath(installBase, step.journal));
     case PlanStep::Kind::DeleteStagedJournal:
-        return RemoveFile(StagedJournalPath(installBase));
+        return RemoveFile(ActedOn(step, tree));
     case PlanStep::Kind::CommitJournal:
-        return RenameFile(JournalPath(installBase, JournalState::Committing),
-                          JournalPath(installBase, JournalState::Committed));
+        return RenameFile(ActedOn(step, tree), tree.JournalPath(JournalState::Committed));
     }
-    return Failed(installBase, ERROR_INVALID_FUNCTION);
-}
-
-// The file that `step` renames or deletes.
-CString ActedOn(const PlanStep& step, const CString& installBase) {
-    switch (step.kind) {
-    case PlanStep::Kind::DeleteJournal:
-        return JournalPath(installBase, step.journal);
-    case PlanStep::Kind::DeleteStagedJournal:
-        return StagedJournalPath(installBase);
-    case PlanStep::Kind::CommitJournal:
-        return JournalPath(installBase, JournalState::Committing);
-    default:
-        return PathOf(installBase, step.item, step.from);
-    }
+    return Failed(tree.Base(), ERROR_INVALID_FUNCTION);
 }
 
 // Moves the old file of `item`, still in use, to the first free name it may wait under, and has
 // Windows delete it at the next restart.
-Result WaitForRestart(const CString& installBase, int item, std::vector<CString>* waiting) {
-    const std::string installed = ItemPath(installBase.Str(), item);
+Result WaitForRestart(const ProductTree& tree, int item, std::vector<CString>* waiting) {
     for (int number = 1; number <= 9; ++number) {
-        const CString name = WaitingPathOf(installed, number).c_str();
+        const CString name = tree.WaitingPath(item, number);
         FileProbe probe;
         if (Result probed = Probe(name, &probe); !probed || probe.kind != FileProbe::Kind::Absent)
             continue;
-        Result done = RenameFile(PathOf(installBase, item, Place::Backup), name);
+        Result done = RenameFile(tree.Path(item, Place::Backup), name);
         if (done)
             done = DeleteAtRestart(name);
-        if (done && waiting)
+        if (done)
             waiting->push_back(name);
         return done;
     }
-    return Failed(PathOf(installBase, item, Place::Backup), ERROR_FILE_EXISTS);
+    return Failed(tree.Path(item, Place::Backup), ERROR_FILE_EXISTS);
 }
 
 // Carries out `steps`. Only plain files are acted on: a folder or a link under one of the names
 // stops the plan before anything has changed, naming it (each step checks again as it acts). An
 // old file that cannot be deleted because it is still in use (a running program's) waits for the
 // next restart.
-Result ExecuteAll(const std::vector<PlanStep>& steps, const CString& installBase,
-                  std::vector<CString>* waiting = nullptr) {
+Result ExecuteAll(const std::vector<PlanStep>& steps, const ProductTree& tree,
+                  std::vector<CString>* waiting) {
     for (const PlanStep& step : steps)
-        if (Result plain = CheckPlainFile(ActedOn(step, installBase)); !plain)
+        if (Result plain = CheckPlainFile(ActedOn(step, tree)); !plain)
             return plain;
     for (const PlanStep& step : steps) {
-        Result done = Execute(step, installBase, nullptr);
+        Result done = Execute(step, tree, nullptr);
         if (!done && step.kind == PlanStep::Kind::Delete && step.from == Place::Backup &&
             (done.code == ERROR_ACCESS_DENIED || done.code == ERROR_SHARING_VIOLATION))
-            done = WaitForRestart(installBase, step.item, waiting);
+            done = WaitForRestart(tree, step.item, waiting);
         if (!done)
             return done;
     }
     return {};
 }
-
-// Whether a journal could lie in `installBase`: only where the product could have been upgraded.
-bool MayHoldAJournal(const CString& installBase) {
-    return IsAbsolutePath(installBase.Str()) && FitsFileFunctions(StagedJournalPath(installBase)) &&
-           ProbeFile(installBase).kind == FileProbe::Kind::Folder;
-}
 } // namespace
-
-UpgradeTransaction::UpgradeTransaction(const CString& installBase) : m_installBase(installBase) {
-}
 
 Result UpgradeTransaction::RollBack() {
     if (!m_begun || m_committed)
@@ -173,23 +136,21 @@ Result UpgradeTransaction::RollBack() {
         held.Reset();
     m_begun = false;
     Recovery found = Recovery::None;
-    return Recover(m_installBase, &found);
+    std::vector<CString> waiting; // nothing of a roll-back is in use: nothing waits
+    return Recover(m_tree, &found, &waiting);
 }
 
 Result UpgradeTransaction::Begin(const std::vector<JournalEntry>& entries) {
-    std::vector<CString> names = {JournalPath(m_installBase, JournalState::Committing),
-                                  JournalPath(m_installBase, JournalState::Committed),
-                                  StagedJournalPath(m_installBase)};
+    std::vector<CString> names = {m_tree.JournalPath(JournalState::Committing),
+                                  m_tree.JournalPath(JournalState::Committed),
+                                  m_tree.StagedJournalPath()};
     for (const JournalEntry& entry : entries) {
-        names.push_back(PathOf(m_installBase, entry.item, Place::Staged));
-        names.push_back(PathOf(m_installBase, entry.item, Place::Backup));
+        names.push_back(m_tree.Path(entry.item, Place::Staged));
+        names.push_back(m_tree.Path(entry.item, Place::Backup));
     }
-    for (const CString& name : names) {
-        if (!FitsFileFunctions(name))
-            return Failed(name, ERROR_FILENAME_EXCED_RANGE);
+    for (const CString& name : names)
         if (ProbeFile(name).kind != FileProbe::Kind::Absent)
             return Failed(name, ERROR_FILE_EXISTS);
-    }
     m_journal.entries = entries;
     m_begun = true;
     return {};
@@ -202,13 +163,14 @@ void UpgradeTransaction::Hold(size_t index, FileHandle held) {
 Result UpgradeTransaction::StageCopy(size_t index, const CString& source,
                                      const PayloadDigest* expected) {
     const JournalEntry& entry = m_journal.entries[index];
-    CString installed = ItemFile(m_installBase, entry.item);
-    return CopyToNewFile(source, Staged(installed), entry.adds ? CString() : installed, expected);
+    const CString& installed = m_tree.Path(entry.item);
+    return CopyToNewFile(source, m_tree.Path(entry.item, Place::Staged),
+                         entry.adds ? CString() : installed, expected);
 }
 
 Result UpgradeTransaction::StageBytes(size_t index, std::string_view bytes) {
-    CString installed = ItemFile(m_installBase, m_journal.entries[index].item);
-    return WriteNewFile(Staged(installed), bytes, installed);
+    const int item = m_journal.entries[index].item;
+    return WriteNewFile(m_tree.Path(item, Place::Staged), bytes, m_tree.Path(item));
 }
 
 Result UpgradeTransaction::Commit() {
@@ -221,7 +183,8 @@ Result UpgradeTransaction::Commit() {
     // upgrade first and no program opens one until it has been replaced. The journal records
     // each new file as the file system keeps it.
     for (JournalEntry& entry : m_journal.entries) {
-        CString installed = ItemFile(m_installBase, entry.item);
+        const CString& installed = m_tree.Path(entry.item);
+        const CString& stagedPath = m_tree.Path(entry.item, Place::Staged);
         if (entry.adds) {
             if (ProbeFile(installed).kind != FileProbe::Kind::Absent)
                 return Failed(installed, ERROR_FILE_EXISTS);
@@ -229,9 +192,9 @@ Result UpgradeTransaction::Commit() {
             if (Result held = HoldFile(installed, &m_held[entry.item]); !held)
                 return held;
         }
-        FileProbe staged = ProbeFile(Staged(installed));
+        FileProbe staged = ProbeFile(stagedPath);
         if (staged.kind != FileProbe::Kind::File)
-            return Failed(Staged(installed), staged.error ? staged.error : ERROR_FILE_NOT_FOUND);
+            return Failed(stagedPath, staged.error ? staged.error : ERROR_FILE_NOT_FOUND);
         entry.size = staged.size;
         entry.lastWrite = staged.lastWrite;
     }
@@ -240,7 +203,7 @@ Result UpgradeTransaction::Commit() {
     for (const PlanStep& step : PlanCommit(m_journal)) {
         // Once the journal says Committed the upgrade is complete: a backup that cannot be
         // deleted yet is deleted by the end of the run, or the next start.
-        if (Result done = Execute(step, m_installBase, &m_held[step.item]); !done && !m_committed)
+        if (Result done = Execute(step, m_tree, &m_held[step.item]); !done && !m_committed)
             return done;
         if (step.kind == PlanStep::Kind::CommitJournal)
             m_committed = true;
@@ -249,22 +212,23 @@ Result UpgradeTransaction::Commit() {
 }
 
 Result UpgradeTransaction::WriteJournal() {
-    CString staged = StagedJournalPath(m_installBase);
+    const CString& staged = m_tree.StagedJournalPath();
     if (Result written = WriteNewFile(staged, FormatJournal(m_journal), CString()); !written)
         return written;
     // The journal appears under its name in one step: whole, or not at all.
-    return RenameFile(staged, JournalPath(m_installBase, JournalState::Committing));
+    return RenameFile(staged, m_tree.JournalPath(JournalState::Committing));
 }
 
-Result UpgradeTransaction::Recover(const CString& installBase, Recovery* found) {
+Result UpgradeTransaction::Recover(const ProductTree& tree, Recovery* found,
+                                   std::vector<CString>* waiting) {
     *found = Recovery::None;
-    if (!MayHoldAJournal(installBase))
-        return {};
     DiskFacts disk;
-    if (Result gathered = GatherFacts(installBase, &disk); !gathered)
+    if (!tree.Exists())
+        return {};
+    if (Result gathered = GatherFacts(tree, &disk); !gathered)
         return gathered;
     RecoveryPlan plan = PlanRecovery(disk, false);
-    if (Result done = ExecuteAll(plan.steps, installBase); !done)
+    if (Result done = ExecuteAll(plan.steps, tree, waiting); !done)
         return done;
     if (plan.outcome == RecoveryPlan::Outcome::Completed)
         *found = Recovery::Completed;
@@ -273,15 +237,15 @@ Result UpgradeTransaction::Recover(const CString& installBase, Recovery* found) 
     return {};
 }
 
-void UpgradeTransaction::Finish(const CString& installBase, bool forget,
-                                std::vector<CString>* waiting) {
+Result UpgradeTransaction::Finish(const ProductTree& tree, Finishing what,
+                                  std::vector<CString>* waiting) {
     DiskFacts disk;
-    if (!MayHoldAJournal(installBase) || !GatherFacts(installBase, &disk))
-        return;
-    // Only a complete upgrade is finished here; anything else is for the next start. What cannot
-    // be deleted now (a backup held by a virus scanner, say) is for the next start too, which
-    // finds the upgrade complete.
-    RecoveryPlan plan = PlanRecovery(disk, forget);
-    if (plan.outcome == RecoveryPlan::Outcome::Completed)
-        (void)ExecuteAll(plan.steps, installBase, waiting);
+    if (!tree.Exists())
+        return {};
+    if (Result gathered = GatherFacts(tree, &disk); !gathered)
+        return gathered;
+    // Only a complete upgrade is finished here; anything else is for the next start.
+    RecoveryPlan plan = PlanRecovery(disk, what == Finishing::BackupsAndJournal);
+    return plan.outcome == RecoveryPlan::Outcome::Completed ? ExecuteAll(plan.steps, tree, waiting)
+                                                            : Result();
 }

@@ -10,13 +10,14 @@
 #include "framework/Handles.h"
 #include "upgrade/Journal.h"
 #include "upgrade/PayloadDigests.h"
+#include "upgrade/ProductTree.h"
 
 #include <string_view>
 #include <vector>
 
 class UpgradeTransaction {
 public:
-    explicit UpgradeTransaction(const CString& installBase);
+    explicit UpgradeTransaction(const ProductTree& tree) : m_tree(tree) {}
     UpgradeTransaction(const UpgradeTransaction&) = delete;
     UpgradeTransaction& operator=(const UpgradeTransaction&) = delete;
 
@@ -45,18 +46,22 @@ public:
         Completed,  // a run cut short after it was complete: only its end remains (Finish)
     };
     // Rolls back a run that was cut short, or tidies up one that was complete. A failure names the
-    // file that could not be acted on; the next start tries again.
-    static Result Recover(const CString& installBase, Recovery* found);
-    // Deletes what a complete run no longer needs, and with `forget` (the run has ended) its
-    // journal too. An old file still in use (a running program's) is deleted at the next restart,
-    // under a name the recovery leaves alone: `waiting`, when given, receives that name.
-    static void Finish(const CString& installBase, bool forget = true,
-                       std::vector<CString>* waiting = nullptr);
+    // file that could not be acted on; the next start tries again. An old file still in use is
+    // left to the next restart (Finish): `waiting` receives its name.
+    static Result Recover(const ProductTree& tree, Recovery* found, std::vector<CString>* waiting);
+    // What Finish deletes of a complete run: its backups, and once the run has ended its journal
+    // too (until then it stays, so that a crash before the end still finds the upgrade complete).
+    enum class Finishing { Backups, BackupsAndJournal };
+    // Deletes what a complete run no longer needs. An old file still in use (a running program's)
+    // is deleted at the next restart, under a name the recovery leaves alone: `waiting` receives
+    // that name. A failure names what could be neither deleted nor left to the restart; the next
+    // start finishes it.
+    static Result Finish(const ProductTree& tree, Finishing what, std::vector<CString>* waiting);
 
 private:
     Result WriteJournal();
 
-    CString m_installBase;
+    const ProductTree m_tree;
     Journal m_journal;
     FileHandle m_held[kItemCount]; // the installed files held, by item
     bool m_begun = false;

@@ -5,8 +5,7 @@
 #include "upgrade/InstallInfo.h"
 #include "upgrade/PayloadDigests.h"
 #include "upgrade/PayloadRules.h"
-#include "upgrade/SetupLog.h"
-#include "upgrade/SetupRun.h"
+#include "upgrade/RegReader.h"
 #include "upgrade/Transaction.h"
 
 #include <mbstring.h>
@@ -14,13 +13,6 @@
 
 namespace {
 using Kind = FileProbe::Kind;
-
-// Whether the row's paths, and the names kept beside its destination, fit the file functions.
-bool RowPathsFit(const CString& source, const CString& destination) {
-    return FitsFileFunctions(source) &&
-           FitsFileFunctions(StagedPathOf(destination.Str()).c_str()) &&
-           FitsFileFunctions(BackupPathOf(destination.Str()).c_str());
-}
 
 // What the log says of each row's outcome, in the order of RowOutcome.
 constexpr const char* kDecisionTexts[] = {
@@ -50,8 +42,9 @@ RowOutcome DecideRow(int item, const CString& source, const CString& destination
     if (installed.kind == Kind::Absent)
         folder = ProbeFile(FolderOf(destination));
     FileProbe payload = ProbeFile(source);
-    RowOutcome outcome = DecideRow(kPayloadRule, row.onlyWhenInstalled,
-                                   RowPathsFit(source, destination), payload, installed, folder);
+    // The product's tree holds only names that fit the file functions; the payload's may not.
+    RowOutcome outcome = DecideRow(kPayloadRule, row.onlyWhenInstalled, FitsFileFunctions(source),
+                                   payload, installed, folder);
     // A payload file of another size than the released one is refused before anything is made.
     if (Released(item) && payload.kind == Kind::File && payload.size != Released(item)->size &&
         (outcome == RowOutcome::Replaced || outcome == RowOutcome::Added))
@@ -80,7 +73,7 @@ RowOutcome DecideRow(int item, const CString& source, const CString& destination
 // Stages every changed file beside the file it replaces, then puts all of them in place.
 Result PutInPlace(UpgradeTransaction& transaction, const std::vector<JournalEntry>& entries,
                   const CString& setupFolder, FileHandle heldList, std::string_view newList,
-                  RunPresenter& presenter) {
+                  UpgradeWatcher& watcher) {
     if (Result begun = transaction.Begin(entries); !begun)
         return begun;
     for (size_t index = 0; index < entries.size(); ++index) {
@@ -95,7 +88,7 @@ Result PutInPlace(UpgradeTransaction& transaction, const std::vector<JournalEntr
         }
         if (!staged)
             return staged;
-        presenter.KeepResponsive();
+        watcher.KeepResponsive();
     }
     return transaction.Commit();
 }
@@ -107,6 +100,12 @@ InstalledProduct ReadInstalledProduct() {
     CRegReader reg;
     (void)reg.ReadString(kVersionKey, kCurrentVersionValue, &product.version, HKEY_LOCAL_MACHINE);
     (void)reg.ReadString(kVersionKey, kBasePathValue, &product.installBase, HKEY_LOCAL_MACHINE);
+    product.where = ProductTree::Open(product.installBase, &product.tree, product.unusable);
+    // No install base at all: the registry value is what is missing.
+    if (product.installBase.IsEmpty())
+        product.unusable =
+            Failed(CString("HKEY_LOCAL_MACHINE\\") + kVersionKey + "\\" + kBasePathValue,
+                   ERROR_BAD_PATHNAME);
     return product;
 }
 
@@ -114,55 +113,26 @@ ProductCheck CheckInstalledProduct(const InstalledProduct& product, Result& why)
     if (_mbscmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(product.version)),
                 reinterpret_cast<const unsigned char*>(kRequiredVersion)) != 0)
         return ProductCheck::WrongProduct;
-    if (!product.installBase.IsEmpty())
-        return CheckInstallBase(product.installBase, why);
-    // No install base at all: the registry value is what is missing.
-    why = Failed(CString("HKEY_LOCAL_MACHINE\\") + kVersionKey + "\\" + kBasePathValue,
-                 ERROR_BAD_PATHNAME);
-    return ProductCheck::Unusable;
+    why = product.unusable;
+    return product.where;
 }
 
-ProductCheck CheckInstallBase(const CString& installBase, Result& why) {
-    if (!IsAbsolutePath(installBase.Str()) || !FitsFileFunctions(installBase)) {
-        why = Failed(installBase, IsAbsolutePath(installBase.Str()) ? ERROR_FILENAME_EXCED_RANGE
-                                                                    : ERROR_BAD_PATHNAME);
-        return ProductCheck::Unusable;
-    }
-    FileProbe base = ProbeFile(installBase);
-    if (base.kind == Kind::Absent)
-        return ProductCheck::WrongProduct;
-    if (base.kind != Kind::Folder) {
-        why = Failed(installBase, base.error ? base.error : ERROR_DIRECTORY);
-        return ProductCheck::Unusable;
-    }
-    for (const PayloadRow& row : kPayloadRows) {
-        if (ProbeFile(installBase + row.destination).kind == Kind::File)
-            return ProductCheck::Matches;
-    }
-    return ProductCheck::WrongProduct;
-}
-
-Result UpgradeProduct(const CString& setupFolder, const CString& installBase, const char* entry,
-                      UpgradeReport* report, RunPresenter* presenter, SetupLog* log) {
+Result UpgradeProduct(const CString& setupFolder, const ProductTree& tree, const char* entry,
+                      UpgradeReport* report, UpgradeWatcher* watcher) {
     UpgradeReport unusedReport;
-    RunPresenter nobody;
-    SetupLog nowhere;
-    if (!report)
-        report = &unusedReport;
-    if (!presenter)
-        presenter = &nobody;
-    if (!log)
-        log = &nowhere;
+    UpgradeWatcher nobody;
+    report = report ? report : &unusedReport;
+    watcher = watcher ? watcher : &nobody;
     std::vector<JournalEntry> entries;
     for (int item = 0; item < kPayloadRowCount; ++item) {
         Result why;
-        RowOutcome outcome = DecideRow(item, setupFolder + kPayloadRows[item].source,
-                                       CString(ItemPath(installBase.Str(), item)), &why);
+        RowOutcome outcome =
+            DecideRow(item, setupFolder + kPayloadRows[item].source, tree.Path(item), &why);
         report->rows[report->rowsDecided++] = outcome;
         char number[16];
         wsprintfA(number, "Row %d, ", item + 1);
-        log->Line(number + CString(kPayloadRows[item].destination) + ": " +
-                  kDecisionTexts[static_cast<int>(outcome)]);
+        watcher->Note(number + CString(kPayloadRows[item].destination) + ": " +
+                      kDecisionTexts[static_cast<int>(outcome)]);
         if (IsFailure(outcome))
             return why;
         if (outcome == RowOutcome::Replaced || outcome == RowOutcome::Added)
@@ -171,13 +141,13 @@ Result UpgradeProduct(const CString& setupFolder, const CString& installBase, co
 
     // The list is held from the moment it is read until its new content is in place, so that no
     // other program changes it meanwhile. A product without a list file has nothing to register.
-    CString listPath = ItemPath(installBase.Str(), kListItem).c_str();
+    const CString& listPath = tree.Path(kListItem);
     FileProbe list = ProbeFile(listPath);
     FileHandle heldList;
     AppListContent newList;
     report->listFound = list.kind == Kind::File;
-    log->Line(report->listFound ? "Registration in the application list: prepared"
-                                : "No application list: nothing to register");
+    watcher->Note(report->listFound ? "Registration in the application list: prepared"
+                                    : "No application list: nothing to register");
     if (list.kind == Kind::File) {
         if (Result held = HoldFile(listPath, &heldList); !held)
             return held;
@@ -188,9 +158,9 @@ Result UpgradeProduct(const CString& setupFolder, const CString& installBase, co
         return Failed(listPath, list.error ? list.error : ERROR_DIRECTORY);
     }
 
-    UpgradeTransaction transaction(installBase);
-    Result done = PutInPlace(transaction, entries, setupFolder, std::move(heldList), newList.bytes,
-                             *presenter);
+    UpgradeTransaction transaction(tree);
+    Result done =
+        PutInPlace(transaction, entries, setupFolder, std::move(heldList), newList.bytes, *watcher);
     if (!done)
         report->rollBack = transaction.RollBack();
     return done;

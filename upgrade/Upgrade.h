@@ -4,31 +4,32 @@
 
 #include "framework/AfxFile.h"
 #include "upgrade/PayloadRules.h"
-#include "upgrade/RegReader.h"
+#include "upgrade/ProductTree.h"
 
-class RunPresenter;
-class SetupLog;
-
-// What the registry says of the installed product, read once at the start of a run.
+// What the registry says of the installed product, read once at the start of a run, and the
+// product's tree derived once from its install base.
 struct InstalledProduct {
     CString version;     // "CurrentVersion"; "" when it cannot be read
     CString installBase; // "BasePath"; "" when it cannot be read
+    ProductTree tree;    // below the install base; empty when that is no usable folder
+    ProductCheck where = ProductCheck::Unusable; // what the install base is worth
+    Result unusable; // why it is unusable: the install base (or the registry value) and why
 };
 InstalledProduct ReadInstalledProduct();
 
-enum class [[nodiscard]] ProductCheck{
-    Matches,      // version "4.501", installed in a usable install base: an absolute path to a
-                  // folder that holds at least one of the payload's destination files
-    WrongProduct, // another version, or the install base is reported absent or holds none of the
-                  // product's files: plainly not installed there
-    Unusable,     // the install base cannot be used: empty, relative, too long, not a folder, or
-                  // the system cannot look at it
-};
-// Compares the installed version with "4.501" byte for byte; when it matches, checks the install
-// base. When it is unusable, `why` names it (or the registry value, when there is none) and why.
+// Compares the installed version with "4.501" byte for byte; when it matches, what the install
+// base is worth. When it is unusable, `why` names it and why.
 ProductCheck CheckInstalledProduct(const InstalledProduct& product, Result& why);
-// What the install base is worth (Matches: usable), whatever the version.
-ProductCheck CheckInstallBase(const CString& installBase, Result& why);
+
+// Whoever runs the upgrade, kept informed while the engine works.
+class UpgradeWatcher {
+public:
+    virtual ~UpgradeWatcher() = default;
+    // Called again and again while the engine waits or works, so that windows keep painting.
+    virtual void KeepResponsive() {}
+    // A decision taken or a step done, as the log says it.
+    virtual void Note(const CString& line) { (void)line; }
+};
 
 // The entry text the upgrade registers in the application list.
 constexpr char kUpgradeEntryText[] = "Pack07up02.exe";
@@ -41,12 +42,10 @@ struct UpgradeReport {
     Result rollBack;        // after a failure: whether what the upgrade began was rolled back
 };
 
-// Puts the payload files of `setupFolder` over the product's files below `installBase` by the
+// Puts the payload files of `setupFolder` over the product's files in `tree` by the
 // newer-or-missing rule and registers `entry` in the product's list file, as one transaction. A
 // failure names the file that stands in the way and the system's reason; what the upgrade began is
 // then rolled back (report->rollBack says whether that succeeded). `report`, when given, receives
-// what became of each part; `presenter`, when given, is kept responsive while the work goes on;
-// `log`, when given, records each decision and the end as they happen.
-Result UpgradeProduct(const CString& setupFolder, const CString& installBase, const char* entry,
-                      UpgradeReport* report = nullptr, RunPresenter* presenter = nullptr,
-                      SetupLog* log = nullptr);
+// what became of each part; `watcher`, when given, is told each decision and kept responsive.
+Result UpgradeProduct(const CString& setupFolder, const ProductTree& tree, const char* entry,
+                      UpgradeReport* report = nullptr, UpgradeWatcher* watcher = nullptr);

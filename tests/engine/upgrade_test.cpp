@@ -3,6 +3,7 @@
 // or, when anything fails, the whole install tree exactly as it was; installed files keep what
 // they carry; a run cut short is rolled back or finished from its journal.
 #include "Staging.h"
+#include "EngineRun.h"
 #include "engine_test_support.h"
 #include "test_files.h"
 #include "upgrade/AppListRegistration.h"
@@ -26,6 +27,8 @@
 using namespace std::string_literals;
 using namespace testsupport;
 using product::DestState;
+using product::FinishRun;
+using product::TreeAt;
 
 namespace {
 
@@ -84,7 +87,7 @@ protected:
     }
     bool Run(const std::string& baseSuffix = "") {
         std::string base = m_product.installBase + baseSuffix;
-        m_error = UpgradeProduct(m_product.setupFolder.c_str(), base.c_str(), kEntryText);
+        m_error = UpgradeProduct(m_product.setupFolder.c_str(), TreeAt(base), kEntryText);
         return m_error.Ok();
     }
     // The install tree as a successful run leaves it: each row replaced or added where the rule
@@ -256,7 +259,7 @@ TEST_P(AllOrNothingTest, ChangesEverythingOrNothing) {
 
     m_holders.clear();
     // A complete run keeps its journal until it has ended.
-    UpgradeTransaction::Finish(m_product.installBase.c_str());
+    FinishRun(m_product.installBase);
     const TreeSnapshot installAfter = SnapshotTree(m_product.installBase);
     if (c.upgrades)
         EXPECT_TRUE(SameTreeButListTime(
@@ -298,7 +301,7 @@ TEST_F(UpgradeEngineTest, ARollBackThatFailsSaysSoAndTheNextStartEndsIt) {
     HANDLE scanner = ::CreateThread(nullptr, 0, TakeWhenWritten, &staged[0], 0, nullptr);
     ASSERT_NE(scanner, nullptr);
     UpgradeReport report;
-    const Result done = UpgradeProduct(m_product.setupFolder.c_str(), m_product.installBase.c_str(),
+    const Result done = UpgradeProduct(m_product.setupFolder.c_str(), TreeAt(m_product.installBase),
                                        kEntryText, &report);
     EXPECT_FALSE(done);
     EXPECT_FALSE(report.rollBack) << "the roll-back was taken for complete";
@@ -306,7 +309,8 @@ TEST_F(UpgradeEngineTest, ARollBackThatFailsSaysSoAndTheNextStartEndsIt) {
     EXPECT_EQ(::WaitForSingleObject(scanner, 60000), WAIT_OBJECT_0);
     ::CloseHandle(scanner);
     UpgradeTransaction::Recovery found = UpgradeTransaction::Recovery::None;
-    EXPECT_TRUE(UpgradeTransaction::Recover(m_product.installBase.c_str(), &found));
+    std::vector<CString> waiting;
+    EXPECT_TRUE(UpgradeTransaction::Recover(TreeAt(m_product.installBase), &found, &waiting));
     EXPECT_EQ(found, UpgradeTransaction::Recovery::RolledBack);
     EXPECT_TRUE(SameTree(before, SnapshotTree(m_product.installBase)));
 }
@@ -499,8 +503,9 @@ class InstallBaseTest : public UpgradeEngineTest, public testing::WithParamInter
 
 TEST_P(InstallBaseTest, TellsWhetherTheProductIsThere) {
     Stage(Options());
+    ProductTree tree;
     EXPECT_STREQ(CheckName(GetParam().check),
-                 CheckName(CheckInstallBase(GetParam().base(m_product).c_str(), m_error)));
+                 CheckName(ProductTree::Open(GetParam().base(m_product).c_str(), &tree, m_error)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Bases, InstallBaseTest, testing::ValuesIn(kBaseCases),
@@ -553,7 +558,8 @@ public:
     // What a recovery of `base` found; it must succeed.
     static Rec Recovered(const std::string& base) {
         Rec found = Rec::None;
-        Result done = UpgradeTransaction::Recover(base.c_str(), &found);
+        std::vector<CString> waiting;
+        Result done = UpgradeTransaction::Recover(TreeAt(base), &found, &waiting);
         EXPECT_TRUE(done) << done.path.Str() << " " << done.code;
         return found;
     }
@@ -706,7 +712,8 @@ TEST_P(RecoveryTableTest, EndsWholeWithNothingLeftAndTheUpgradeCanRun) {
     if (c.held) {
         ASSERT_NO_FATAL_FAILURE(HoldFile(c.held(*this)));
         Rec found = Rec::None;
-        Result held = UpgradeTransaction::Recover(base.c_str(), &found);
+        std::vector<CString> waiting;
+        Result held = UpgradeTransaction::Recover(TreeAt(base), &found, &waiting);
         EXPECT_FALSE(held);
         EXPECT_EQ(c.held(*this), held.path.Str());
         m_holders.clear();
@@ -717,7 +724,7 @@ TEST_P(RecoveryTableTest, EndsWholeWithNothingLeftAndTheUpgradeCanRun) {
         // A complete run keeps its journal until it has ended.
         EXPECT_TRUE(product::FileExists(JournalPath(J::Committed)));
         EXPECT_EQ(Rec::Completed, Recovered(base));
-        UpgradeTransaction::Finish(base.c_str());
+        FinishRun(base);
     }
     EXPECT_EQ(Rec::None, Recovered(base));
 

@@ -139,7 +139,8 @@ TEST_P(PlantedPayloadTest, DecliningNeverDeletesThroughIt) {
     ASSERT_TRUE(dialog && uidriver::ClickDialogButton(dialog, IDCANCEL));
     Answer(dialog, IDYES);
     if (GetParam() != 1) {
-        HWND box = uidriver::WaitForWindow(m_program, uidriver::WindowQuery::Dialog());
+        // The licence may still be closing: the message is the other window.
+        HWND box = uidriver::WaitForMessageBox(m_program, nullptr, 60000, {dialog});
         ASSERT_NE(box, nullptr) << "the refused name was not told";
         EXPECT_NE(uidriver::ReadMessageBox(box).text.find(uidriver::Widen(planted)),
                   std::wstring::npos);

@@ -199,8 +199,7 @@ const UnattendedCase kUnattendedCases[] = {
      1603,
      false,
      [](T& t) { t.Hold(t.Product().destinationFiles[5]); },
-     {"Row 6, \\tindict\\Zxlook.exe: replace", "Failed: ", "Zxlook.exe: ", "Nothing was changed.",
-      kFailedLog}},
+     {"Row 6, \\tindict\\Zxlook.exe: replace", "Failed: ", "Zxlook.exe: ", kFailedLog}},
     {"RecoveryFailed",
      1603,
      false,
@@ -228,7 +227,7 @@ const UnattendedCase kUnattendedCases[] = {
      1642,
      false,
      [](T& t) { t.WriteRegistry("4.501", t.Product().installBase + "Gone"); },
-     {"Not the product this upgrade is for, or not installed there: nothing was done."}},
+     {"Exit code 1642 (the product is not installed, or is another version)"}},
     // With no desktop the licence cannot be shown: a failure of its own, and nothing is deleted.
     {"NoDesktopForTheLicence",
      1603,

@@ -1,9 +1,9 @@
 // The copy lives in the user's temporary folder, whose path the system's 8-bit code page may not
 // spell (a user name in another script): the copy's own steps use the wide functions. The path
 // of Setup.exe reaches the copy as an 8-bit argument, and is one the 8-bit functions take.
-#include "app/SelfRemoval.h"
+#include "run/SelfRemoval.h"
 
-#include "app/CleanupCommandLine.h"
+#include "run/CleanupCommandLine.h"
 #include "framework/AfxFile.h"
 #include "framework/Handles.h"
 #include "upgrade/FileOps.h"
@@ -56,69 +56,100 @@ bool ReadProgram(HANDLE program, std::string* bytes) {
     return ReadExactly(program, CString(), &(*bytes)[0], bytes->size()).Ok();
 }
 
-// Makes the temporary copy of Setup.exe, new under a name that nothing had, and returns it held
-// open so that no other program can change, rename or delete it until it has been started, and
+// Makes the temporary copy of Setup.exe, new under a name that nothing had, and holds it open in
+// `copy` so that no other program can change, rename or delete it until it has been started, and
 // so that the system deletes it once the copy has ended. Windows runs no program that a handle
 // may write: the copy is written through one handle and closed, then opened again for the run.
 // What happened in that moment is checked: the very file written, with the very bytes.
-FileHandle MakeCopy(const std::wstring& folder, HANDLE program, std::wstring* path) {
+Result MakeCopy(const std::wstring& folder, HANDLE program, std::wstring* path, FileHandle* copy) {
     std::string bytes;
     if (!ReadProgram(program, &bytes))
-        return FileHandle();
+        return LastError("Setup.exe");
     for (UINT unique = ::GetTickCount() ^ ::GetCurrentProcessId(), tries = 0; tries < 100;
          ++unique, ++tries) {
         wchar_t name[MAX_PATH] = {};
         if (unique == 0 || !::GetTempFileNameW(folder.c_str(), L"Del", unique & 0xFFFF, name))
             continue;
-        FileHandle written(::CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (!written && ::GetLastError() == ERROR_FILE_EXISTS)
+        FileHandle written;
+        Result made = AfxCreateNewFile(name, GENERIC_WRITE, FILE_SHARE_READ, &written);
+        if (made.code == ERROR_FILE_EXISTS)
             continue;
-        BY_HANDLE_FILE_INFORMATION made = {}, held = {};
+        BY_HANDLE_FILE_INFORMATION before = {}, after = {};
         DWORD count = 0;
-        if (!written ||
-            !::WriteFile(written.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &count,
-                         nullptr) ||
-            count != bytes.size() || !::GetFileInformationByHandle(written.Get(), &made))
-            return FileHandle();
+        if (made &&
+            (!::WriteFile(written.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &count,
+                          nullptr) ||
+             count != bytes.size() || !::GetFileInformationByHandle(written.Get(), &before)))
+            made = LastError(CodePageText(name, CP_ACP));
+        if (!made)
+            return made;
         written.Reset();
         // (Wine follows a link put under the name in that moment, where Windows opens the link
         // itself and deletes only that.)
-        FileHandle copy(
+        copy->Reset(
             ::CreateFileW(name, GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         std::string reread;
-        const bool same = copy && ::GetFileInformationByHandle(copy.Get(), &held) &&
-                          !(held.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                          held.dwVolumeSerialNumber == made.dwVolumeSerialNumber &&
-                          held.nFileIndexHigh == made.nFileIndexHigh &&
-                          held.nFileIndexLow == made.nFileIndexLow &&
-                          ReadProgram(copy.Get(), &reread) && reread == bytes;
+        const bool same = *copy && ::GetFileInformationByHandle(copy->Get(), &after) &&
+                          !(after.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                          after.dwVolumeSerialNumber == before.dwVolumeSerialNumber &&
+                          after.nFileIndexHigh == before.nFileIndexHigh &&
+                          after.nFileIndexLow == before.nFileIndexLow &&
+                          ReadProgram(copy->Get(), &reread) && reread == bytes;
         *path = name;
-        return same ? std::move(copy) : FileHandle();
+        if (!same)
+            copy->Reset();
+        return same ? Result() : Failed(CodePageText(name, CP_ACP), ERROR_FILE_CORRUPT);
     }
-    return FileHandle();
+    return Failed(CodePageText(folder, CP_ACP), ERROR_FILE_EXISTS);
+}
+} // namespace
+
+FileHandle HoldOwnProgram(const CString& setupExe) {
+    FileHandle program;
+    // Readers only: nobody may change, rename or replace it while Setup runs.
+    return OpenPlainFile(setupExe, GENERIC_READ, FILE_SHARE_READ, &program) ? std::move(program)
+                                                                            : FileHandle();
 }
 
-// Starts the temporary copy that removes `modulePath` (held open as `program`) and its folder
-// once this process has ended.
-void StartSelfRemoval(const CString& modulePath, HANDLE program) {
+bool MayRemoveSetupFolder(const CString& setupExe, const CString& installBase) {
+    // Without a trustworthy path of its own there is no folder Setup may clean, and in the
+    // product's own folders there is nothing Setup may delete.
+    const CString setupFolder = FolderOf(setupExe);
+    return !setupFolder.IsEmpty() && !InInstallTree(setupFolder, installBase);
+}
+
+Result RemovePayload(const CString& setupExe) {
+    // A payload file that cannot be deleted (or that is not a plain file, which is never deleted)
+    // keeps the folder in place; Setup.exe is still removed.
+    Result refused;
+    for (const PayloadRow& row : kPayloadRows)
+        if (Result removed = RemoveFile(FolderOf(setupExe) + row.source, kTryOnce);
+            NotAPlainFile(removed) && refused.Ok())
+            refused = removed;
+    return refused;
+}
+
+Result StartSelfRemoval(const CString& modulePath, HANDLE program) {
     std::wstring temporaryFolder = AfxTemporaryFolder();
     // GetTempFileName takes a folder of at most kLongestTemporaryFolder characters, and a
     // current folder may have at most kLongestPath.
     std::wstring namingFolder = FolderWithin(temporaryFolder, kLongestTemporaryFolder);
     std::wstring currentFolder = FolderWithin(temporaryFolder, kLongestPath);
     std::wstring temporaryCopy;
-    if (modulePath.IsEmpty() || namingFolder.empty() || currentFolder.empty())
-        return;
+    if (program == INVALID_HANDLE_VALUE || namingFolder.empty() || currentFolder.empty())
+        return Failed(modulePath, program == INVALID_HANDLE_VALUE ? ERROR_INVALID_HANDLE
+                                                                  : ERROR_FILENAME_EXCED_RANGE);
     // Closing this handle deletes the copy, unless the copy runs from it.
-    FileHandle copyFile = MakeCopy(namingFolder, program, &temporaryCopy);
+    FileHandle copyFile;
+    if (Result made = MakeCopy(namingFolder, program, &temporaryCopy, &copyFile); !made)
+        return made;
     // Besides waiting on it, the copy asks the handle which process it names, so that it acts
     // only on a real installer process.
     KernelHandle self(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE,
                                     ::GetCurrentProcessId()));
-    if (!copyFile || !self)
-        return;
+    if (!self)
+        return LastError("Setup.exe");
 
     // Both paths are quoted, so blanks reach the copy whole; the line is as long as it needs to
     // be. It is built in UTF-8, where quotes and backslashes are never part of another character.
@@ -131,7 +162,7 @@ void StartSelfRemoval(const CString& modulePath, HANDLE program) {
                                 CodePageText(WideText(modulePath.Str()), CP_UTF8));
     std::wstring commandLine = WideText(line, CP_UTF8);
     if (commandLine.empty())
-        return;
+        return Failed(CodePageText(temporaryCopy, CP_ACP), ERROR_BAD_PATHNAME);
 
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
@@ -139,41 +170,12 @@ void StartSelfRemoval(const CString& modulePath, HANDLE program) {
     PROCESS_INFORMATION info = {};
     // The copy runs in the temporary folder: a process whose current folder is the setup folder
     // would keep that folder from being removed.
-    if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                         currentFolder.c_str(), &startup, &info)) {
-        ::CloseHandle(info.hThread);
-        ::CloseHandle(info.hProcess);
-    }
-}
-
-} // namespace
-
-FileHandle HoldOwnProgram(const CString& setupExe) {
-    FileHandle program;
-    // Readers only: nobody may change, rename or replace it while Setup runs.
-    return OpenPlainFile(setupExe, GENERIC_READ, FILE_SHARE_READ, &program) ? std::move(program)
-                                                                            : FileHandle();
-}
-
-Result RemoveSetup(const CString& setupExe, HANDLE program, const CString& installBase) {
-    // Without a trustworthy path of its own there is no folder Setup may clean, and in the
-    // product's own folders there is nothing Setup may delete.
-    const CString setupFolder = FolderOf(setupExe);
-    if (setupFolder.IsEmpty() || InInstallTree(setupFolder, installBase))
-        return {};
-    // A payload file that cannot be deleted (or that is not a plain file, which is never deleted)
-    // keeps the folder in place; Setup.exe is still removed.
-    Result refused;
-    for (const PayloadRow& row : kPayloadRows) {
-        CString payload = setupFolder + row.source;
-        if (!FitsFileFunctions(payload))
-            continue;
-        if (Result removed = RemoveFile(payload, 1); NotAPlainFile(removed) && refused)
-            refused = removed;
-    }
-    if (program != INVALID_HANDLE_VALUE)
-        StartSelfRemoval(setupExe, program);
-    return refused;
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                          currentFolder.c_str(), &startup, &info))
+        return LastError(CodePageText(temporaryCopy, CP_ACP));
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+    return {};
 }
 
 int RunCleanupCopy(long handle, const CString& setupExe) {
@@ -187,7 +189,7 @@ int RunCleanupCopy(long handle, const CString& setupExe) {
     // it reads the install base from the registry itself.
     CString installBase;
     (void)CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
-    if (folder.IsEmpty() || !FitsFileFunctions(setupExe) || InInstallTree(folder, installBase))
+    if (!MayRemoveSetupFolder(setupExe, installBase))
         return 0;
     // The executable may still be mapped for a moment after its process ended, or run by another
     // process; what cannot be deleted stays, with nobody to tell.

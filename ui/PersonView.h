@@ -5,15 +5,17 @@
 #include "ui/CopyWindowView.h"
 #include "ui/SetupDlg.h"
 
-class LicenceView : public CopyWindowView {
+class PersonView : public CopyWindowView {
 public:
-    ~LicenceView() override;
+    ~PersonView() override;
     Answer AcceptLicence() override;
     // The licence stays on the screen, disabled, while the copy window is up.
     Result WorkBegins() override;
     Answer CloseHolders(const wchar_t* names) override;
     void WorkEnds() override;
-    void StepFailed(const Result& failure) override;
+    void StepFailed(const Result& failure, const std::wstring& heldBy) override;
+    // Another Setup's licence, or what it shows on top, is brought to the front instead of
+    // message 126 where it can be found on this desktop.
     bool Tell(Outcome outcome) override;
 
 private:

@@ -11,11 +11,16 @@
 // rename or replace it before the temporary copy is made from it; empty when it cannot be.
 FileHandle HoldOwnProgram(const CString& setupExe);
 
-// Deletes the payload files beside `setupExe` and starts the temporary copy, made from `program`.
-// Nothing is deleted when the setup folder lies in the product's own folders (`installBase`), or
-// cannot be told. The failure names a payload file refused as not a plain file (a link, a
-// folder); one that cannot be deleted (held by another program) stays, as the folder does.
-Result RemoveSetup(const CString& setupExe, HANDLE program, const CString& installBase);
+// Whether the folder of `setupExe` is Setup's to remove: it can be told, and it does not lie in the
+// product's own folders (`installBase`), whose files are the product's.
+[[nodiscard]] bool MayRemoveSetupFolder(const CString& setupExe, const CString& installBase);
+// Deletes the payload files beside `setupExe`. The failure names a payload file refused as not a
+// plain file (a link, a folder); one that cannot be deleted (held by another program) stays, as
+// the folder does.
+Result RemovePayload(const CString& setupExe);
+// Starts the temporary copy, made from `program` (Setup.exe held since the start), that removes
+// `setupExe` and its folder once this process has ended. The failure names what stood in the way.
+Result StartSelfRemoval(const CString& setupExe, HANDLE program);
 
 // The temporary copy's work, in a process of its own, from its command line: wait for the
 // installer (the process behind `handle`) to end, then remove `setupExe` and its folder. Returns

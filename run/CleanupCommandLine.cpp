@@ -1,4 +1,4 @@
-#include "app/CleanupCommandLine.h"
+#include "run/CleanupCommandLine.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "upgrade/SetupLog.h"
+#include "run/SetupLog.h"
 
 #include "framework/AfxApp.h"
 #include "framework/AfxFile.h"
@@ -26,12 +26,6 @@ void Write(HANDLE file, const char* bytes, DWORD size) {
     // A line that cannot be written is lost; the run goes on.
     DWORD written = 0;
     (void)::WriteFile(file, bytes, size, &written, nullptr);
-}
-
-// A file made new at `path`; empty when the name is taken, by anything, or cannot be made.
-FileHandle MadeNew(const std::wstring& path) {
-    return FileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 // Whether `name` is one of Setup's own logs: the order of two such names is that of their runs.
@@ -70,7 +64,7 @@ void DeleteOlderLogs(const std::wstring& folder) {
         ::FindClose(search);
         const CString path = AnsiPathOf(folder + earliest);
         // A log that cannot be deleted now is deleted by a later run.
-        if (count <= kKeptLogs || path.IsEmpty() || !RemoveFile(path, 1))
+        if (count <= kKeptLogs || path.IsEmpty() || !RemoveFile(path, kTryOnce))
             return;
     }
 }
@@ -97,7 +91,8 @@ void SetupLog::Open(const std::wstring& file) {
         else if (file.empty())
             wsprintfW(name, L"%s%04u%02u%02u-%02u%02u%02u-%d.log", kLogPrefix, time.wYear,
                       time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, number);
-        m_file = MadeNew((file.empty() ? folder : file) + name);
+        (void)AfxCreateNewFile((file.empty() ? folder : file) + name, GENERIC_WRITE,
+                               FILE_SHARE_READ, &m_file);
     }
     if (!m_file)
         return;

@@ -1,0 +1,90 @@
+#include "ui/PersonView.h"
+
+#include "framework/AfxApp.h"
+#include "ui/Messages.h"
+#include "res/resource.h"
+
+namespace {
+// The answer that a dialog's or a message's result `shown` gives: `yes`, `no`, or anything else
+// (the window could not be shown).
+RunPresenter::Answer AnswerOf(int shown, int yes, int no) {
+    using Answer = RunPresenter::Answer;
+    return shown == yes ? Answer::Yes : shown == no ? Answer::No : Answer::NoWindow;
+}
+
+// Finds the licence dialog of another Setup: the window that carries Setup's own mark.
+BOOL CALLBACK FindOtherLicenceDialog(HWND window, LPARAM found) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process == ::GetCurrentProcessId() || !::GetPropA(window, CSetupDlg::kLicenceMark))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// Brings the licence dialog of the Setup that runs, or what it shows on top, to the front. False
+// when there is none to be found on this desktop.
+bool ShowTheRunningSetup() {
+    HWND licence = nullptr;
+    ::EnumWindows(FindOtherLicenceDialog, reinterpret_cast<LPARAM>(&licence));
+    if (!licence)
+        return false;
+    if (::IsIconic(licence))
+        ::ShowWindow(licence, SW_RESTORE);
+    ::SetForegroundWindow(::GetLastActivePopup(licence));
+    return true;
+}
+} // namespace
+
+PersonView::~PersonView() {
+    AfxGetApp()->m_pMainWnd = nullptr;
+}
+
+RunPresenter::Answer PersonView::AcceptLicence() {
+    if (!m_licence.Create())
+        return Answer::NoWindow;
+    // The about box and the copy window are owned by the licence.
+    AfxGetApp()->m_pMainWnd = &m_licence;
+    return AnswerOf(m_licence.RunModalLoop(), IDOK, IDCANCEL);
+}
+
+Result PersonView::WorkBegins() {
+    ::EnableWindow(m_licence.m_hWnd, FALSE);
+    Result shown = CopyWindowView::WorkBegins();
+    if (!shown)
+        ::EnableWindow(m_licence.m_hWnd, TRUE);
+    return shown;
+}
+
+RunPresenter::Answer PersonView::CloseHolders(const wchar_t* names) {
+    CString format;
+    (void)format.LoadString(IDS_CLOSE_PROGRAMS);
+    // The names, of any length, go in whole.
+    const std::string text = Filled(format, {CodePageText(names, lstrlenW(names), CP_ACP)});
+    return AnswerOf(ShowMessage(m_copy.m_hWnd, text.c_str(), nullptr, MB_YESNO | MB_ICONQUESTION),
+                    IDYES, IDNO);
+}
+
+void PersonView::WorkEnds() {
+    CopyWindowView::WorkEnds();
+    ::EnableWindow(m_licence.m_hWnd, TRUE);
+}
+
+void PersonView::StepFailed(const Result& failure, const std::wstring& heldBy) {
+    // Over the copy window while it is up; the result that follows is the licence's.
+    (void)ShowFileError(m_copy.m_hWnd, failure, heldBy);
+}
+
+bool PersonView::Tell(Outcome outcome) {
+    // The outcome's message over the licence, with only OK and no icon (a missing string shows as
+    // an empty one); then the licence closes, its run over.
+    bool told = true;
+    if (RowOf(outcome).message != 0 &&
+        !(outcome == Outcome::AnotherSetup && ShowTheRunningSetup())) {
+        CString text;
+        (void)text.LoadString(RowOf(outcome).message);
+        told = ShowMessage(m_licence.m_hWnd, text, nullptr, MB_OK) != 0;
+    }
+    m_licence.DestroyWindow();
+    return told;
+}
