@@ -23,6 +23,11 @@ Result TakeTheLock(FileHandle* lock) {
     if (length == 0 || length >= MAX_PATH - 20)
         return Failed("QuilloSetup.lock", ERROR_FILENAME_EXCED_RANGE);
     const std::wstring path = std::wstring(folder) + L"\\QuilloSetup.lock";
+    // A link or a folder under its name (which only an administrator can put there) is never
+    // opened: deleting the lock on closing it would delete what the link leads to. (Windows opens
+    // a link itself here; Wine follows a link made on the Linux side.)
+    if (Result plain = CheckPlainFile(AnsiPathOf(path)); !plain)
+        return plain;
     lock->Reset(::CreateFileW(
         path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

@@ -230,25 +230,34 @@ Result RenameFile(const CString& from, const CString& to) {
     });
 }
 
+Result OpenToRemove(const CString& path, FileHandle* file) {
+    Result opened = RetryWhileShared(
+        [&] { return OpenPlainFile(path, DELETE | FILE_WRITE_ATTRIBUTES, kShareAll, file); });
+    return IsAbsenceError(opened.code) ? Result() : opened;
+}
+
+Result DeleteHeld(const FileHandle& file, const CString& path) {
+    // Windows deletes no read-only file; should the attribute stay, the deletion says why.
+    FILE_BASIC_INFO basic = {};
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    if (::GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof basic) &&
+        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        basic.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+        (void)::SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    return ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition,
+                                        sizeof disposition)
+               ? Result()
+               : LastError(path);
+}
+
 Result RemoveFile(const CString& path, int attempts) {
     return RetryWhileShared(
         [&] {
             FileHandle file;
             Result opened = OpenPlainFile(path, DELETE | FILE_WRITE_ATTRIBUTES, kShareAll, &file);
-            if (!opened)
-                return IsAbsenceError(opened.code) ? Result() : opened;
-            // Windows deletes no read-only file; should the attribute stay, the deletion says why.
-            FILE_BASIC_INFO basic = {};
-            FILE_DISPOSITION_INFO disposition = {TRUE};
-            if (::GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof basic) &&
-                (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
-                basic.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
-                (void)::SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
-            }
-            return ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition,
-                                                sizeof disposition)
-                       ? Result()
-                       : LastError(path);
+            return !opened ? (IsAbsenceError(opened.code) ? Result() : opened)
+                           : DeleteHeld(file, path);
         },
         attempts);
 }

@@ -48,6 +48,13 @@ Result HoldFile(const CString& path, FileHandle* held);
 Result RenameHeld(const FileHandle& held, const CString& newPath);
 // Renames `from` to `to`, which must not exist, retrying while another program holds `from`.
 Result RenameFile(const CString& from, const CString& to);
+// Opens the plain file `path` (as OpenPlainFile) to rename or delete it, sharing with every other
+// opener, waiting a while for a program that holds it: from then on no other program can open it
+// so that renaming or deleting it through `file` fails. An absent file leaves `file` empty.
+Result OpenToRemove(const CString& path, FileHandle* file);
+// Deletes the file behind `file`, opened to remove it and named `path`, read-only or not; the
+// name goes once the handle is closed.
+Result DeleteHeld(const FileHandle& file, const CString& path);
 // Deletes `path`, read-only or not, retrying while another program holds it (`attempts` times,
 // a quarter of a second apart; kFileAttempts: as often as for any file operation). A file that is
 // absent counts as deleted.

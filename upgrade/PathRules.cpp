@@ -57,5 +57,8 @@ std::string BackupPathOf(const std::string& destination) {
 }
 
 std::string WaitingPathOf(const std::string& destination, int number) {
-    return destination + "~del" + static_cast<char>('0' + number);
+    std::string name = destination + "~del";
+    if (number >= 10)
+        name += static_cast<char>('0' + number / 10);
+    return name + static_cast<char>('0' + number % 10);
 }

@@ -52,5 +52,7 @@ struct FileProbe {
 std::string StagedPathOf(const std::string& destination);
 std::string BackupPathOf(const std::string& destination);
 // The name an old file still in use (a running program's) waits under to be deleted at the next
-// restart: `destination`~del1 to ~del9. The recovery leaves these names alone.
+// restart: `destination`~del1 to ~del99, the first that is free. The recovery leaves these names
+// alone.
+constexpr int kWaitingNames = 99;
 std::string WaitingPathOf(const std::string& destination, int number);

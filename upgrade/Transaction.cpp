@@ -68,37 +68,33 @@ const CString& ActedOn(const PlanStep& step, const ProductTree& tree) {
     }
 }
 
-// Carries out one step. `held` gives the held installed file of an item, or is empty.
-Result Execute(const PlanStep& step, const ProductTree& tree, FileHandle* held) {
-    switch (step.kind) {
-    case PlanStep::Kind::Rename: {
-        const CString& to = tree.Path(step.item, step.to);
-        if (held && held->IsValid() && step.from == Place::Destination) {
-            Result renamed = RenameHeld(*held, to);
-            held->Reset();
-            return renamed;
-        }
-        return RenameFile(tree.Path(step.item, step.from), to);
-    }
-    case PlanStep::Kind::Delete:
-    case PlanStep::Kind::DeleteJournal:
-    case PlanStep::Kind::DeleteStagedJournal:
-        return RemoveFile(ActedOn(step, tree));
-    case PlanStep::Kind::CommitJournal:
-        return RenameFile(ActedOn(step, tree), tree.JournalPath(JournalState::Committed));
-    }
-    return Failed(tree.Base(), ERROR_INVALID_FUNCTION);
+// Carries out one step on its file, held as `held` (and closed then, so that a deleted file's name
+// goes at once), or by its name when `held` is empty: a file the plan itself made (a staged copy
+// renamed into place, a backup) or that was not there when the plan began.
+Result Execute(const PlanStep& step, const ProductTree& tree, FileHandle& held) {
+    const CString& from = ActedOn(step, tree);
+    const CString* to = step.kind == PlanStep::Kind::Rename ? &tree.Path(step.item, step.to)
+                        : step.kind == PlanStep::Kind::CommitJournal
+                            ? &tree.JournalPath(JournalState::Committed)
+                            : nullptr;
+    if (!held)
+        return to ? RenameFile(from, *to) : RemoveFile(from);
+    Result done = to ? RenameHeld(held, *to) : DeleteHeld(held, from);
+    held.Reset();
+    return done;
 }
 
-// Moves the old file of `item`, still in use, to the first free name it may wait under, and has
-// Windows delete it at the next restart.
-Result WaitForRestart(const ProductTree& tree, int item, std::vector<CString>* waiting) {
-    for (int number = 1; number <= 9; ++number) {
+// Moves the old file of `item`, still in use (held as `backup`, unless empty), to the first free
+// name it may wait under, and has Windows delete it at the next restart.
+Result WaitForRestart(const ProductTree& tree, int item, const FileHandle& backup,
+                      std::vector<CString>* waiting) {
+    for (int number = 1; number <= kWaitingNames; ++number) {
         const CString name = tree.WaitingPath(item, number);
         FileProbe probe;
         if (Result probed = Probe(name, &probe); !probed || probe.kind != FileProbe::Kind::Absent)
             continue;
-        Result done = RenameFile(tree.Path(item, Place::Backup), name);
+        Result done =
+            backup ? RenameHeld(backup, name) : RenameFile(tree.Path(item, Place::Backup), name);
         if (done)
             done = DeleteAtRestart(name);
         if (done)
@@ -108,20 +104,27 @@ Result WaitForRestart(const ProductTree& tree, int item, std::vector<CString>* w
     return Failed(tree.Path(item, Place::Backup), ERROR_FILE_EXISTS);
 }
 
-// Carries out `steps`. Only plain files are acted on: a folder or a link under one of the names
-// stops the plan before anything has changed, naming it (each step checks again as it acts). An
-// old file that cannot be deleted because it is still in use (a running program's) waits for the
-// next restart.
+// Carries out `steps`. Every file the plan acts on is opened for that first and held until its
+// step: one that is not a plain file of that very name (a folder, a link), or that another
+// program holds (a virus scanner reading a backup, say), stops the plan before anything has
+// changed, naming it. An old file that cannot be deleted because it is still in use (a running
+// program's) waits for the next restart.
 Result ExecuteAll(const std::vector<PlanStep>& steps, const ProductTree& tree,
                   std::vector<CString>* waiting) {
-    for (const PlanStep& step : steps)
-        if (Result plain = CheckPlainFile(ActedOn(step, tree)); !plain)
-            return plain;
-    for (const PlanStep& step : steps) {
-        Result done = Execute(step, tree, nullptr);
-        if (!done && step.kind == PlanStep::Kind::Delete && step.from == Place::Backup &&
+    std::vector<FileHandle> held(steps.size());
+    for (size_t i = 0; i < steps.size(); ++i)
+        if (Result opened = OpenToRemove(ActedOn(steps[i], tree), &held[i]); !opened)
+            return opened;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const PlanStep& step = steps[i];
+        // Deleting releases the handle; an old file in use keeps it, to be moved aside.
+        FileHandle file = std::move(held[i]);
+        const bool oldFile = step.kind == PlanStep::Kind::Delete && step.from == Place::Backup;
+        Result done =
+            oldFile && file ? DeleteHeld(file, ActedOn(step, tree)) : Execute(step, tree, file);
+        if (!done && oldFile &&
             (done.code == ERROR_ACCESS_DENIED || done.code == ERROR_SHARING_VIOLATION))
-            done = WaitForRestart(tree, step.item, waiting);
+            done = WaitForRestart(tree, step.item, file, waiting);
         if (!done)
             return done;
     }
@@ -203,7 +206,12 @@ Result UpgradeTransaction::Commit() {
     for (const PlanStep& step : PlanCommit(m_journal)) {
         // Once the journal says Committed the upgrade is complete: a backup that cannot be
         // deleted yet is deleted by the end of the run, or the next start.
-        if (Result done = Execute(step, m_tree, &m_held[step.item]); !done && !m_committed)
+        // The installed file is renamed away through the handle that holds it.
+        FileHandle byName;
+        FileHandle& file = step.kind == PlanStep::Kind::Rename && step.from == Place::Destination
+                               ? m_held[step.item]
+                               : byName;
+        if (Result done = Execute(step, m_tree, file); !done && !m_committed)
             return done;
         if (step.kind == PlanStep::Kind::CommitJournal)
             m_committed = true;

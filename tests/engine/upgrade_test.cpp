@@ -693,6 +693,18 @@ const RecoveryCase kRecoveryCases[] = {
      {},
      {},
      [](const RecoveryTest& t) { return t.JournalPath(J::Committing); }},
+    // A backup held open by another program (a virus scanner reading it): nothing is acted on,
+    // so the installed file is never missing.
+    {"BackupHeldOpen",
+     [](RecoveryTest& t) {
+         t.WriteJournal(J::Committing, {5});
+         t.Put(5, Pl::Destination, Content::New);
+         t.Put(5, Pl::Backup, Content::Old);
+     },
+     Rec::RolledBack,
+     {},
+     {},
+     [](const RecoveryTest& t) { return t.PathOf(5, Pl::Backup); }},
 };
 
 TEST_P(RecoveryTableTest, EndsWholeWithNothingLeftAndTheUpgradeCanRun) {
@@ -711,11 +723,13 @@ TEST_P(RecoveryTableTest, EndsWholeWithNothingLeftAndTheUpgradeCanRun) {
     }
     if (c.held) {
         ASSERT_NO_FATAL_FAILURE(HoldFile(c.held(*this)));
+        const TreeSnapshot before = SnapshotTree(base);
         Rec found = Rec::None;
         std::vector<CString> waiting;
         Result held = UpgradeTransaction::Recover(TreeAt(base), &found, &waiting);
         EXPECT_FALSE(held);
         EXPECT_EQ(c.held(*this), held.path.Str());
+        EXPECT_TRUE(SameTree(before, SnapshotTree(base))) << "the recovery acted part-way";
         m_holders.clear();
     }
 
