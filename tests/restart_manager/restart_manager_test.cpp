@@ -58,6 +58,8 @@ protected:
         ::GetSystemDirectoryA(system, MAX_PATH);
         HMODULE rm = ::LoadLibraryA((std::string(system) + "\\rstrtmgr.dll").c_str());
         ASSERT_TRUE(rm);
+        // Setup's way too: by name, from the system folder alone.
+        EXPECT_EQ(rm, ::LoadLibraryExA("rstrtmgr.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
         start = Load<decltype(&::RmStartSession)>(rm, "RmStartSession");
         registerResources = Load<decltype(&::RmRegisterResources)>(rm, "RmRegisterResources");
         getList = Load<decltype(&::RmGetList)>(rm, "RmGetList");
@@ -120,8 +122,6 @@ TEST_P(RestartManagerStandInTest, ListsClosesAndRestartsAsDescribed) {
                       product::QuoteArgument(restartedReady);
     process.files = {held};
     const bool system = std::string(row.caller) == "system";
-    ASSERT_TRUE(
-        testsupport::WriteRestartManagerDescription({row.caller, system ? 0u : 1u, {process}}));
 
     DWORD session = 0;
     WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
@@ -130,8 +130,13 @@ TEST_P(RestartManagerStandInTest, ListsClosesAndRestartsAsDescribed) {
     ::CharUpperW(registered.data()); // names are compared without case
     LPCWSTR files[] = {registered.c_str()};
     ASSERT_EQ(ERROR_SUCCESS, registerResources(session, 1, files, 0, nullptr, 0, nullptr));
-    UINT needed = 0, count = 0;
-    DWORD reasons = 0;
+    UINT needed = 1, count = 0;
+    DWORD reasons = 1;
+    // Without a description nobody holds anything.
+    EXPECT_EQ(ERROR_SUCCESS, getList(session, &needed, &count, nullptr, &reasons));
+    EXPECT_EQ(0u, needed + count + reasons);
+    ASSERT_TRUE(
+        testsupport::WriteRestartManagerDescription({row.caller, system ? 0u : 1u, {process}}));
     EXPECT_EQ(ERROR_MORE_DATA, getList(session, &needed, &count, nullptr, &reasons));
     EXPECT_EQ(1u, needed);
     RM_PROCESS_INFO listed = ListedOnce(session, &reasons);
