@@ -18,11 +18,11 @@
 // sent WM_QUERYENDSESSION (ENDSESSION_CLOSEAPP); one that answers FALSE (or not within
 // kAnswerWaitMs) cancels the shutdown of all, which get WM_ENDSESSION FALSE; otherwise each gets
 // WM_ENDSESSION TRUE, WM_CLOSE if it has not ended within kEndSessionWaitMs, and has kCloseWaitMs
-// to end. A process in another session than the caller's, an elevated one for a plain user, and
-// consoles and services (which Wine's tests do not have) are not shut down; a critical one, unless
-// filtered out, stops the shutdown before it starts (ERROR_FAIL_NOACTION_REBOOT). RmRestart runs
-// the command line of those it shut down that are registered for restart and not elevated. One
-// caller thread at a time.
+// to end. A process in another session than the caller's, an elevated one for a plain user, a
+// console or a service (this stand-in has no way to ask those) is not shut down; a critical one,
+// unless filtered out, stops the shutdown before it starts (ERROR_FAIL_NOACTION_REBOOT). RmRestart
+// runs the command line of those it shut down that are registered for restart and not elevated.
+// One caller thread at a time.
 #include <windows.h>
 
 #include <restartmanager.h>
@@ -298,6 +298,8 @@ DWORD WINAPI RmShutdown(DWORD handle, ULONG flags, RM_WRITE_STATUS_CALLBACK prog
             d.status |= RmStatusShutdownMasked;
         else if (d.type == RmCritical)
             return ERROR_FAIL_NOACTION_REBOOT;
+        else if (!Running(d, true))
+            d.status = RmStatusStoppedOther; // ended since a failed shutdown
         else
             todo.push_back(&d);
     }

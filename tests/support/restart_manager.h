@@ -20,11 +20,14 @@
 
 namespace testsupport {
 
+// The session the test program runs in: the sessions of a description unless it gives others.
+DWORD CurrentSessionId();
+
 // One process that the stand-in lists while it runs.
 struct RmStandInProcess {
     DWORD processId = 0;
-    std::string name;          // the application name it reports (UTF-8)
-    DWORD session = 0;         // its session
+    std::string name; // the application name it reports (UTF-8)
+    DWORD session = CurrentSessionId();
     std::string kind = "main"; // main, other, console, service or critical
     bool restartable = true;   // registered for restart
     bool elevated = false;
@@ -35,13 +38,10 @@ struct RmStandInProcess {
 
 // Who calls Restart Manager, and who holds what.
 struct RmStandInDescription {
-    std::string caller = "user"; // "system" (LocalSystem), "admin" (elevated) or "user"
-    DWORD session = 0;           // the caller's session
+    std::string caller = "user";        // "system" (LocalSystem), "admin" (elevated) or "user"
+    DWORD session = CurrentSessionId(); // the caller's
     std::vector<RmStandInProcess> processes;
 };
-
-// The session the test program runs in, for descriptions of processes it started.
-DWORD CurrentSessionId();
 
 // Makes the stand-in (rstrtmgr-standin.dll beside the test program) the prefix's rstrtmgr.dll:
 // copied over the 32-bit system folder's (system32 as this 32-bit process sees it: syswow64 in a
