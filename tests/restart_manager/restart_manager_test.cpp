@@ -165,7 +165,8 @@ TEST_P(RestartManagerStandInTest, ListsClosesAndRestartsAsDescribed) {
 
     EXPECT_EQ(row.restartResult, restart(session, 0, nullptr));
     const bool restarted = closed && row.restartable;
-    EXPECT_EQ(restarted, product::WaitForFile(restartedReady, restarted ? 20000 : 0));
+    EXPECT_EQ(restarted,
+              product::WaitForFile(restartedReady, restarted ? uidriver::kDefaultTimeoutMs : 0));
     ULONG restartedStatus = !closed ? 0 : restarted ? RmStatusRestarted : RmStatusErrorOnRestart;
     EXPECT_EQ(row.status | restartedStatus, ListedOnce(session, &reasons).AppStatus);
     EXPECT_EQ(ERROR_SUCCESS, end(session));
