@@ -339,12 +339,13 @@ Result WriteNewFile(const CString& path, std::string_view bytes, const CString& 
 
 Result CopyToNewFile(const CString& source, const CString& target, const CString& like,
                      const PayloadDigest* expected) {
-    FileHandle in(::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // The payload file itself, never what a link in the setup folder leads to.
+    FileHandle in;
+    if (Result opened = OpenPlainFile(source, GENERIC_READ, FILE_SHARE_READ, &in); !opened)
+        return opened;
     LARGE_INTEGER size;
     FILETIME lastWrite;
-    if (!in || !::GetFileSizeEx(in.Get(), &size) ||
-        !::GetFileTime(in.Get(), nullptr, nullptr, &lastWrite))
+    if (!::GetFileSizeEx(in.Get(), &size) || !::GetFileTime(in.Get(), nullptr, nullptr, &lastWrite))
         return LastError(source);
     NewFile out;
     if (Result created = out.Create(target); !created)

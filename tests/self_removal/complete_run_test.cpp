@@ -500,6 +500,10 @@ const Layout kLayouts[] = {
      kUpgradeIncompleteString},
     {"InstallBaseFilesPastAPath", "setup", 0, "tmp", 0, "Setup.exe", "long install base ", 240,
      kUpgradeIncompleteString},
+    // The product is there, but the names below its folder are too long for the file functions:
+    // the upgrade fails (it is no other product).
+    {"InstallBaseNamesPastAPath", "setup", 0, "tmp", 0, "Setup.exe", "long install base ", 250,
+     kUpgradeIncompleteString},
     {"TempFolderAtItsLimit", "setup", 0, "long temp folder ", 245, "Setup.exe"},
     {"TempFolderPastItsLimit", "setup", 0, "long temp folder ", 246, "Setup.exe"},
     // The copy's path (the folder, a separator and 12 characters) is longer than a program's path

@@ -256,6 +256,7 @@ const UnattendedCase kUnattendedCases[] = {
     {"OwnLogNamesLinks", 0, true, [](T& t) { t.PlantOwnLogNames(); }, {kUpgradedLog}},
     {"GivenLogASymbolicLink", 0, true, [](T& t) { t.Plant(t.Root() + "\\planted.log", true); }, {kUpgradedLog}, "/quiet /log {root}\\planted.log", true, "planted.log.2"},
     {"GivenLogAHardLink", 0, true, [](T& t) { t.Plant(t.Root() + "\\planted.log", false); }, {kUpgradedLog}, "/quiet /log {root}\\planted.log", true, "planted.log.2"},
+    {"PayloadALinkOutside", 1603, false, [](T& t) { ASSERT_TRUE(product::DeleteTree(t.Product().payloadFiles[4])); t.Plant(t.Product().payloadFiles[4], true); }, {"QuVoiceT.dll: The filename cannot be resolved.", kFailedLog}},
     {"StagedNameALinkOutside", 1603, false, [](T& t) { t.Plant(StagedPathOf(t.Product().destinationFiles[5]), true); }, {"Zxlook.exe~new: The filename cannot be resolved.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
     {"BackupNameALinkOutside", 1603, false, [](T& t) { t.Plant(BackupPathOf(t.Product().destinationFiles[5]), true); }, {"Zxlook.exe~old: The filename cannot be resolved.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
     {"BackupNameAFolder", 1603, false, [](T& t) { ASSERT_TRUE(product::MakeFolders(BackupPathOf(t.Product().destinationFiles[5]))); }, {"Zxlook.exe~old: Directory name invalid.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
@@ -364,6 +365,27 @@ TEST_F(UnattendedTest, AProgramRunningFromTheInstallTreeIsReplacedAndItsOldFileG
     TreeSnapshot expected = Upgraded(before);
     expected.erase("\\QuilloHub\\modlist.ini");
     EXPECT_TRUE(SameTree(expected, after));
+
+    // A complete upgrade cut short while the program runs from its old file: finishing it leaves
+    // that file to the restart too, and says so.
+    ASSERT_TRUE(
+        ::CopyFileA(product::SiblingProgram("HoldFile.exe").c_str(), running.c_str(), FALSE));
+    program = uidriver::Process::Start(uidriver::Widen(running),
+                                       uidriver::Widen("\"" + Victim() + "\" 600000"));
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(::MoveFileA(running.c_str(), BackupPathOf(running).c_str()) &&
+                ::CopyFileA(BackupPathOf(running).c_str(), running.c_str(), TRUE));
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ASSERT_TRUE(::GetFileAttributesExA(running.c_str(), GetFileExInfoStandard, &data));
+    Journal journal;
+    journal.entries.push_back({5, false, data.nFileSizeLow,
+                               (static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                   data.ftLastWriteTime.dwLowDateTime});
+    ASSERT_TRUE(product::WriteFileBytes(
+        m_product.installBase + JournalNameOf(JournalState::Committed), FormatJournal(journal)));
+    EXPECT_EQ(3010, RunAsAScriptWould("/quiet")) << "the restart it needs is not told";
+    EXPECT_TRUE(product::FileExists(running + "~del1")) << "the old file is not kept aside";
+    program.Kill();
 }
 
 } // namespace
