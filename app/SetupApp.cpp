@@ -10,6 +10,8 @@
 #include "upgrade/FileOps.h"
 #include "upgrade/SetupLog.h"
 
+#include <shellapi.h>
+
 CSetupApp theApp;
 
 namespace {
@@ -19,22 +21,50 @@ CString OwnModulePath() {
     std::wstring path = AfxModuleFileName(nullptr);
     return path.empty() ? CString() : AnsiPathOf(path);
 }
+// The command line as Windows gives it, in UTF-16, split by the system's rules (shell32 is one of
+// the system's known DLLs): the 8-bit line would have had characters the code page cannot spell
+// replaced by look-alikes ("／" by "/").
+CommandLine ReadCommandLine() {
+    int argc = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    CommandLine line = ParseCommandLine(argv ? argc : 0, argv);
+    ::LocalFree(argv);
+    return line;
+}
 } // namespace
 
 BOOL CSetupApp::InitInstance() {
     using Mode = CommandLine::Mode;
-    const CommandLine line = ParseCommandLine(__argc, __argv);
+    CommandLine line = ReadCommandLine();
+    // The clean-up copy's form given by anyone but Setup is a command line not understood.
     if (line.mode == Mode::Cleanup) {
-        m_exitCode = RunCleanupCopy(line.handle, line.setupExe.c_str());
-        return FALSE;
+        if (const char* refused = RefusedCleanup(line.handle, line.setupExe)) {
+            line.mode = Mode::Invalid;
+            line.problem = refused;
+        } else {
+            m_exitCode = RunCleanupCopy(line.handle, line.setupExe);
+            return FALSE;
+        }
     }
 
     const bool person = line.mode == Mode::Person;
     SetupLog log;
-    log.Open(WideText(line.logFile));
+    // A log that was asked for and cannot be made ends the run before anything is done, as
+    // Windows Installer does (1622); without its log nobody would learn what the run did. The
+    // default log that cannot be made (no log folder, every name taken) is nobody's demand: the
+    // run goes on without it.
+    if (Result made = log.Open(line.logFile); !made && !line.logFile.empty()) {
+        m_exitCode = ERROR_INSTALL_LOG_FAILURE;
+        wchar_t code[80];
+        wsprintfW(code, L" (system error %lu). Exit code 1622: nothing was done.", made.code);
+        TellStandardError(L"Setup could not make the log " + line.logFile + code);
+        return FALSE;
+    }
     log.Line(CString("Quillo Setup " SETUP_VERSION_TEXT) +
              (person ? ", run by a person" : ", unattended run"));
     log.Line(std::wstring(L"Command line: ") + ::GetCommandLineW());
+    if (person && !line.argument.empty())
+        log.Line(L"Argument: " + line.argument);
 
     const CString setupExe = OwnModulePath();
     FileHandle program = HoldOwnProgram(setupExe);
@@ -42,7 +72,7 @@ BOOL CSetupApp::InitInstance() {
     run.outcome = Outcome::NotUnderstood;
     OneSetupAtATime lock;
     if (line.mode == Mode::Invalid) {
-        log.Line("The command line is not understood: " + CString(line.problem));
+        log.Line(CString("The command line is not understood: ") + line.problem);
     } else if (lock.IsTheOne()) {
         const RunInput input = {FolderOf(setupExe), ReadInstalledProduct()};
         log.Line("Setup folder: " + input.setupFolder);
