@@ -4,14 +4,35 @@
 #include "run/SetupRun.h"
 #include "ui/PersonView.h"
 
+#include <shellapi.h>
+
 CSetupApp theApp;
+
+namespace {
+// The command line as Windows gives it, in UTF-16, split by the system's rules (shell32 is one of
+// the system's known DLLs): the 8-bit line would have had characters the code page cannot spell
+// replaced by look-alikes ("／" by "/").
+CommandLine ReadCommandLine() {
+    int argc = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    CommandLine line = ParseCommandLine(argv ? argc : 0, argv);
+    ::LocalFree(argv);
+    return line;
+}
+} // namespace
 
 BOOL CSetupApp::InitInstance() {
     using Mode = CommandLine::Mode;
-    const CommandLine line = ParseCommandLine(__argc, __argv);
+    CommandLine line = ReadCommandLine();
+    // The clean-up copy's form given by anyone but Setup is a command line not understood.
     if (line.mode == Mode::Cleanup) {
-        m_exitCode = RunCleanupCopy(line.handle, line.setupExe.c_str());
-        return FALSE;
+        if (const char* refused = RefusedCleanup(line.handle, line.setupExe)) {
+            line.mode = Mode::Invalid;
+            line.problem = refused;
+        } else {
+            m_exitCode = RunCleanupCopy(line.handle, line.setupExe);
+            return FALSE;
+        }
     }
     PersonView person;   // a person's run; its windows close as the block ends
     CopyWindowView copy; // a passive run shows the copy window alone

@@ -26,6 +26,8 @@ constexpr OutcomeRow kRows[] = {
      false},
     {Outcome::NotUnderstood, 1639, 0, "the command line is not understood; nothing was done",
      false},
+    {Outcome::NoLog, 1622, 0, "the log the command line names cannot be made; nothing was done",
+     false},
     {Outcome::Cancelled, 1602, 0,
      "cancelled rather than close the programs that hold the product's files; nothing was "
      "changed",

@@ -16,6 +16,7 @@ enum class [[nodiscard]] Outcome{
     AnotherSetup,    // another Setup is running: nothing was done
     NoLock,          // whether another Setup runs cannot be told (its lock cannot be made)
     NotUnderstood,   // the command line is not understood: nothing was done
+    NoLog,           // the log the command line names cannot be made: nothing was done
     Cancelled,       // the person cancelled rather than close programs: nothing was changed
     UpgradedRestart, // the upgrade is complete; old files still in use go at the next restart
 };

@@ -12,6 +12,7 @@
 #include "upgrade/RegReader.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -21,16 +22,46 @@ namespace {
 // hour, then the copy gives up rather than stay for ever.
 constexpr int kDeleteAttempts = 4 * 60 * 30;
 
-// Waits until the process behind `handle` has ended. False when `handle` is not a handle to
-// another process, or the wait fails.
+// Waits until the process behind `handle` has ended.
 bool WaitOutProcess(HANDLE handle) {
-    DWORD processId = ::GetProcessId(handle);
-    if (processId == 0 || processId == ::GetCurrentProcessId())
-        return false;
     if (::WaitForSingleObject(handle, INFINITE) != WAIT_OBJECT_0)
         return false;
     DWORD exitCode = 0;
     return ::GetExitCodeProcess(handle, &exitCode) && exitCode != STILL_ACTIVE;
+}
+
+// The file at `path` opened to be looked at, whoever holds it (a running program, Setup's hold).
+FileHandle OpenToLookAt(const std::wstring& path, DWORD access) {
+    return FileHandle(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// Whether the program `path` is built as this one: the same file header and section table, which
+// the system maps as they are in the program's file. (This program's own file cannot be read to
+// compare: the copy runs from a file that is deleted once Setup, which made it, has ended.)
+bool BuiltAsThisProgram(const std::wstring& path) {
+    const char* own = reinterpret_cast<const char*>(::GetModuleHandleW(nullptr));
+    const LONG at = reinterpret_cast<const IMAGE_DOS_HEADER*>(own)->e_lfanew;
+    const IMAGE_NT_HEADERS* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(own + at);
+    const char* sections = reinterpret_cast<const char*>(IMAGE_FIRST_SECTION(headers));
+    const size_t end = static_cast<size_t>(sections - own) +
+                       headers->FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER);
+    char theirs[1024];
+    FileHandle file = OpenToLookAt(path, GENERIC_READ);
+    return end <= sizeof theirs && file && ReadExactly(file.Get(), CString(), theirs, end) &&
+           std::memcmp(theirs + at, own + at, sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER)) == 0 &&
+           std::memcmp(theirs + (sections - own), sections, end - (sections - own)) == 0;
+}
+
+// Whether `a` and `b` name the same file, as the file system sees them (any spelling).
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    FileHandle first = OpenToLookAt(a, 0), second = OpenToLookAt(b, 0);
+    BY_HANDLE_FILE_INFORMATION one, other;
+    return first && second && ::GetFileInformationByHandle(first.Get(), &one) &&
+           ::GetFileInformationByHandle(second.Get(), &other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
 }
 
 // `folder` (with its trailing separator), or its short form when it is longer than `longest`.
@@ -178,22 +209,42 @@ Result StartSelfRemoval(const CString& modulePath, HANDLE program) {
     return {};
 }
 
-int RunCleanupCopy(long handle, const CString& setupExe) {
+const char* RefusedCleanup(long handle, const std::wstring& setupExe) {
+    HANDLE installer = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
+    const DWORD processId = ::GetProcessId(installer);
+    if (processId == 0 || processId == ::GetCurrentProcessId())
+        return "argument 1 names no other process";
+    // The process's program, whichever way it was started. Setup hands its copy a handle to
+    // itself, the copy's parent; a parent that waits for the copy runs another program.
+    std::wstring image(32768, L'\0');
+    DWORD length = static_cast<DWORD>(image.size());
+    if (!::QueryFullProcessImageNameW(installer, 0, &image[0], &length))
+        return "argument 1 names no program";
+    image.resize(length);
+    if (!SameFile(image, setupExe))
+        return "argument 2 is not its program";
+    if (!BuiltAsThisProgram(setupExe))
+        return "argument 2 is not Setup.exe";
+    // Nothing in the product's own folders is Setup's to delete. The copy is a process of its own:
+    // it reads the install base from the registry itself.
+    const CString path = AnsiPathOf(setupExe), folder = FolderOf(path);
+    CString installBase;
+    (void)CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
+    if (!MayRemoveSetupFolder(path, installBase))
+        return "argument 2 is the product's";
+    return nullptr;
+}
+
+int RunCleanupCopy(long handle, const std::wstring& setupExe) {
     HANDLE installer = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
     if (!WaitOutProcess(installer))
         return 0;
     ::CloseHandle(installer);
-
-    CString folder = FolderOf(setupExe);
-    // Nothing in the product's own folders is Setup's to delete. The copy is a process of its own:
-    // it reads the install base from the registry itself.
-    CString installBase;
-    (void)CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
-    if (!MayRemoveSetupFolder(setupExe, installBase))
-        return 0;
+    // RefusedCleanup found the folder.
+    const CString path = AnsiPathOf(setupExe), folder = FolderOf(path);
     // The executable may still be mapped for a moment after its process ended, or run by another
     // process; what cannot be deleted stays, with nobody to tell.
-    (void)RemoveFile(setupExe, kDeleteAttempts);
+    (void)RemoveFile(path, kDeleteAttempts);
     (void)::RemoveDirectoryA(folder);
     return 0;
 }

@@ -7,6 +7,8 @@
 #include "framework/AfxFile.h"
 #include "framework/Handles.h"
 
+#include <string>
+
 // Setup.exe held open for reading from the start of the run, so that no other program can change,
 // rename or replace it before the temporary copy is made from it; empty when it cannot be.
 FileHandle HoldOwnProgram(const CString& setupExe);
@@ -22,7 +24,15 @@ Result RemovePayload(const CString& setupExe);
 // `setupExe` and its folder once this process has ended. The failure names what stood in the way.
 Result StartSelfRemoval(const CString& setupExe, HANDLE program);
 
-// The temporary copy's work, in a process of its own, from its command line: wait for the
-// installer (the process behind `handle`) to end, then remove `setupExe` and its folder. Returns
-// the exit code.
-int RunCleanupCopy(long handle, const CString& setupExe);
+// Why a command line of the clean-up copy's form is not one that Setup gave a copy of itself, or
+// nullptr when it is: `handle` must be a handle to another process, that process must run the
+// program `setupExe` names, that program must be this one byte for byte (a copy of Setup.exe, as
+// the copy is made from it), and its folder must lie outside the product's own folders. So a
+// number and a path that some starter happened to pass never have Setup wait on a process, least
+// of all on the parent waiting for it, nor delete a file that is not Setup's.
+[[nodiscard]] const char* RefusedCleanup(long handle, const std::wstring& setupExe);
+
+// The temporary copy's work, in a process of its own, from its command line that RefusedCleanup
+// took: wait for the installer (the process behind `handle`) to end, then remove `setupExe` and
+// its folder. Returns the exit code.
+int RunCleanupCopy(long handle, const std::wstring& setupExe);

@@ -58,7 +58,7 @@ struct Run : UpgradeWatcher {
     // that hold the file when it is in use, and how it ends.
     Outcome Fail(Outcome outcome, const Result& why) {
         failure = why;
-        log.Line("Failed: " + why.path + ": " + SystemErrorText(why.code));
+        log.Line("Failed: ", why);
         std::wstring heldBy;
         if (why.code == ERROR_SHARING_VIOLATION || why.code == ERROR_LOCK_VIOLATION)
             heldBy = HoldersOf(why.path);
@@ -123,8 +123,7 @@ Outcome ReplaceFiles(Run& run) {
     if (!upgraded) {
         const Result& rollBack = run.report.rollBack;
         if (!rollBack)
-            run.log.Line("What the upgrade began could not be rolled back yet: " + rollBack.path +
-                         ": " + SystemErrorText(rollBack.code));
+            run.log.Line("What the upgrade began could not be rolled back yet: ", rollBack);
         return run.Fail(rollBack.Ok() ? Outcome::Failed : Outcome::NotRolledBack, upgraded);
     }
     if (run.report.listFound)
@@ -133,8 +132,7 @@ Outcome ReplaceFiles(Run& run) {
     if (Result finished = UpgradeTransaction::Finish(
             run.product.tree, UpgradeTransaction::Finishing::Backups, &run.waiting);
         !finished)
-        run.log.Line("Not deleted yet, for the next start of Setup: " + finished.path + ": " +
-                     SystemErrorText(finished.code));
+        run.log.Line("Not deleted yet, for the next start of Setup: ", finished);
     return Outcome::Upgraded;
 }
 
@@ -148,14 +146,12 @@ Outcome Decide(Run& run) {
     if (Result locked = TakeTheLock(&run.lock); !locked) {
         if (locked.code == ERROR_SHARING_VIOLATION)
             return Outcome::AnotherSetup;
-        run.log.Line("The lock cannot be made: " + locked.path + ": " +
-                     SystemErrorText(locked.code));
+        run.log.Line("The lock cannot be made: ", locked);
         return Outcome::NoLock;
     }
     run.setupExe = OwnModulePath();
     run.program = HoldOwnProgram(run.setupExe);
     run.log.Line("Setup folder: " + FolderOf(run.setupExe));
-    run.product = ReadInstalledProduct();
     run.log.Line("Installed version: \"" + run.product.version + "\"; install base: \"" +
                  run.product.installBase + "\"");
 
@@ -207,24 +203,43 @@ void RemoveSetup(Run& run) {
     if (!MayRemoveSetupFolder(run.setupExe, run.product.tree.Base()))
         return;
     if (Result refused = RemovePayload(run.setupExe); !refused) {
-        run.log.Line("Not deleted: " + refused.path + ": " + SystemErrorText(refused.code));
+        run.log.Line("Not deleted: ", refused);
         run.presenter.StepFailed(refused, std::wstring());
     }
     if (Result started = StartSelfRemoval(run.setupExe, run.program.Get()); !started)
-        run.log.Line("Setup.exe cannot remove itself: " + started.path + ": " +
-                     SystemErrorText(started.code));
+        run.log.Line("Setup.exe cannot remove itself: ", started);
 }
 } // namespace
 
 int RunSetup(const CommandLine& line, RunPresenter& presenter) {
     Run run(line, presenter);
     const bool person = line.mode == CommandLine::Mode::Person;
-    run.log.Open(WideText(line.logFile));
+    run.product = ReadInstalledProduct();
+    // A log that was asked for and cannot be made (or would lie in the product's own folders)
+    // ends the run before anything is done, as Windows Installer does; without it nobody would
+    // learn what the run did. It is said on the standard error stream, and in the default log.
+    // The default log that cannot be made (no log folder, every name taken) is nobody's demand:
+    // the run goes on without it.
+    Result logMade =
+        !line.logFile.empty() && SetupLog::LiesInTree(line.logFile, run.product.tree.Base())
+            ? Failed(CodePageText(line.logFile, CP_ACP), ERROR_INVALID_NAME)
+            : run.log.Open(line.logFile);
+    const bool noLog = !logMade && !line.logFile.empty();
+    if (noLog) {
+        TellStandardError(L"Setup cannot make the log " + line.logFile + L": " +
+                          WideText(SystemErrorText(logMade.code).Str()) +
+                          L" Exit code 1622: nothing was done.");
+        (void)run.log.Open(std::wstring());
+    }
     run.log.Line(CString("Quillo Setup " SETUP_VERSION_TEXT) +
                  (person ? ", run by a person" : ", unattended run"));
     run.log.Line(std::wstring(L"Command line: ") + ::GetCommandLineW());
+    if (person)
+        run.log.Line(L"Argument: " + line.argument);
+    if (noLog)
+        run.log.Line("The log cannot be made: ", logMade);
 
-    Outcome outcome = Decide(run);
+    Outcome outcome = noLog ? Outcome::NoLog : Decide(run);
     for (const CString& file : run.waiting)
         run.log.Line("Deleted at the next restart of Windows, still in use: " + file);
     if (outcome == Outcome::Upgraded && !run.waiting.empty())
@@ -239,8 +254,7 @@ int RunSetup(const CommandLine& line, RunPresenter& presenter) {
         if (Result finished = UpgradeTransaction::Finish(
                 run.product.tree, UpgradeTransaction::Finishing::BackupsAndJournal, &run.waiting);
             !finished)
-            run.log.Line("Not deleted yet, for the next start of Setup: " + finished.path + ": " +
-                         SystemErrorText(finished.code));
+            run.log.Line("Not deleted yet, for the next start of Setup: ", finished);
     // After a failed run everything stays, so that it can be run again; an unattended run never
     // touches the setup folder (the deployer's, often a share that the next machine needs); nor
     // does a run whose outcome the person was not told.

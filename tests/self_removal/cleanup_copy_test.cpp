@@ -14,6 +14,9 @@
 namespace selfremoval {
 namespace {
 
+// The rights to a process that Setup gives its copy besides waiting: which process, which program.
+constexpr DWORD kQuery = PROCESS_QUERY_LIMITED_INFORMATION;
+
 // The body of a thread that ends at once.
 DWORD WINAPI EndAtOnce(LPVOID) {
     return 0;
@@ -82,6 +85,13 @@ protected:
         });
     }
 
+    // The victim program run suspended: a Setup.exe that runs until the test ends it.
+    uidriver::Process RunVictim() {
+        uidriver::StartOptions options;
+        options.suspended = true;
+        return uidriver::Process::Start(uidriver::Widen(m_victim), L"", options);
+    }
+
     // Starts a process (HoldFile.exe) that runs until the test ends it.
     void StartProcessToWaitFor() {
         std::string held = TestRoot() + "\\held.txt";
@@ -116,6 +126,8 @@ enum class Given {
     EndedThread,        // an inherited handle to a thread that has ended
     OpenFile,           // an inherited file handle, which a wait takes as set
     UninheritedProcess, // a handle to a running process that the copy does not inherit
+    OtherProgram,       // an inherited handle to a running process of another program
+    Parent,             // an inherited handle to the test, which waits for the copy
 };
 
 struct GarbageCase {
@@ -157,6 +169,13 @@ protected:
         case Given::UninheritedProcess:
             StartProcessToWaitFor();
             return HandleText(m_waitedFor.Handle());
+        case Given::OtherProgram:
+            StartProcessToWaitFor();
+            m_object.Reset(InheritableDuplicate(m_waitedFor.Handle(), SYNCHRONIZE | kQuery));
+            break;
+        case Given::Parent:
+            m_object.Reset(InheritableDuplicate(::GetCurrentProcess(), SYNCHRONIZE | kQuery));
+            break;
         }
         EXPECT_NE(m_object.Get(), nullptr) << "cannot make the object for argument 1";
         return HandleText(m_object.Get());
@@ -186,6 +205,7 @@ TEST_P(GarbageArgumentTest, DeletesNothing) {
     ASSERT_TRUE(WaitForCopy(uidriver::kDefaultTimeoutMs))
         << "the copy did not end with argument 1 \"" << handle << "\"";
     ExpectEndedWithoutWindows();
+    EXPECT_EQ(m_copy.ExitCode().value_or(0), 1639u) << "not taken as a command line not understood";
     EXPECT_EQ(TreeContents(m_victimFolder), m_victimBefore) << "the victim folder was touched";
     EXPECT_EQ(TreeContents(m_runnerFolder), m_runnerBefore) << "the copy's folder was touched";
 }
@@ -205,7 +225,9 @@ INSTANTIATE_TEST_SUITE_P(
                       GarbageCase{"SignalledEvent", Given::SignalledEvent, nullptr},
                       GarbageCase{"EndedThread", Given::EndedThread, nullptr},
                       GarbageCase{"OpenFile", Given::OpenFile, nullptr},
-                      GarbageCase{"UninheritedProcess", Given::UninheritedProcess, nullptr}),
+                      GarbageCase{"UninheritedProcess", Given::UninheritedProcess, nullptr},
+                      GarbageCase{"NotItsProgram", Given::OtherProgram, nullptr},
+                      GarbageCase{"ItsParentWaiting", Given::Parent, nullptr}),
     [](const ::testing::TestParamInfo<GarbageCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
@@ -231,12 +253,10 @@ TEST_P(WaitedProcessTest, ActsOnlyAfterTheProcessHasEnded) {
     StageVictim(wait.exeName, wait.withPayload, wait.subfolder);
     if (HasFatalFailure())
         return;
-    StartProcessToWaitFor();
-    if (HasFatalFailure())
-        return;
+    m_waitedFor = RunVictim();
+    ASSERT_TRUE(m_waitedFor.Started());
     // The rights the installer gives the handle it passes: wait, and ask which process it is.
-    OwnedHandle inherited(InheritableDuplicate(m_waitedFor.Handle(),
-                                               SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION));
+    OwnedHandle inherited(InheritableDuplicate(m_waitedFor.Handle(), SYNCHRONIZE | kQuery));
     ASSERT_NE(inherited.Get(), nullptr);
     StartCopy(HandleText(inherited.Get()));
     if (HasFatalFailure())
@@ -246,9 +266,8 @@ TEST_P(WaitedProcessTest, ActsOnlyAfterTheProcessHasEnded) {
     EXPECT_FALSE(WaitForCopy(2000)) << "the copy ended while the process it waits for still ran";
     EXPECT_EQ(TreeContents(m_victimFolder), m_victimBefore) << "deleted before the process ended";
 
-    uidriver::Process holder;
-    ASSERT_TRUE(!wait.stillHeld || StartHelperProgram(holder, "HoldFile.exe", {m_victim, "-1"},
-                                                      TestRoot() + "\\holder-ready.txt"));
+    uidriver::Process holder = wait.stillHeld ? RunVictim() : uidriver::Process();
+    ASSERT_EQ(wait.stillHeld, holder.Started());
     m_waitedFor.Kill();
     // Held longer than a program takes to be let go once its process has ended.
     EXPECT_FALSE(wait.stillHeld && WaitForCopy(8000)) << "the copy gave up on a held program";

@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -27,6 +30,9 @@ using namespace testsupport;
 using product::DestState;
 
 class UnattendedTest;
+// Where an elevated Setup (as Setup always is, and Wine's too) writes its own logs.
+const std::string kLogFolder = "C:\\windows\\logs\\QuilloSetup";
+const std::string kHeader = "\xEF\xBB\xBFQuillo Setup log\r\n";
 
 struct UnattendedCase {
     const char* name;
@@ -54,12 +60,21 @@ public:
     void Plant(const std::string& link, bool symbolic) {
         ASSERT_TRUE(product::MakeLink(Victim(), link, symbolic));
     }
-    // Twelve old logs of Setup's own naming.
+    // Twelve old logs of Setup's own; twelve files of later names that Setup did not write, and a
+    // folder and a link of the oldest names, which stay.
     void PlantOldLogs() {
-        for (int day = 10; day < 22; ++day)
-            ASSERT_TRUE(product::WriteFileBytes(TempFolder() + "\\QuilloSetup-200001" +
-                                                    std::to_string(day) + "-120000-1.log",
-                                                "old"));
+        const std::string name = kLogFolder + "\\QuilloSetup-";
+        for (int day = 10; day < 22; ++day) {
+            const std::string log = name + "200001" + std::to_string(day) + "-120000-1.log";
+            ASSERT_TRUE(product::WriteFileBytes(log, kHeader + "old") &&
+                        product::SetFileTicks(log, 125000000000000000LL + day));
+            m_planted.push_back(name + "209901" + std::to_string(day) + "-120000-1.log");
+            ASSERT_TRUE(product::WriteFileBytes(m_planted.back(), "x"));
+        }
+        m_planted.push_back(name + "19990101-120000-1.log");
+        ASSERT_TRUE(product::MakeFolders(m_planted.back()));
+        m_planted.push_back(name + "19990101-120000-2.log");
+        Plant(m_planted.back(), true);
     }
     // Setup's own log names for the coming seconds, each a link to the victim.
     void PlantOwnLogNames() {
@@ -76,7 +91,8 @@ public:
             char name[64];
             std::snprintf(name, sizeof name, "\\QuilloSetup-%04u%02u%02u-%02u%02u%02u-1.log",
                           t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-            Plant(TempFolder() + name, true);
+            m_planted.push_back(kLogFolder + name);
+            Plant(m_planted.back(), true);
         }
     }
     // Held open without sharing, by another process, during the run.
@@ -116,9 +132,18 @@ protected:
         if (m_lock && m_lock != INVALID_HANDLE_VALUE)
             ::CloseHandle(m_lock);
         product::RemoveProductRegistry();
+        for (const std::string& planted : m_planted)
+            EXPECT_TRUE(product::DeleteTree(planted));
         uidriver::WaitUntil([this] { return product::DeleteTree(m_root); }, 5000, 100);
     }
 
+    // Runs Setup with `arguments` as they are, past any batch file's code page.
+    int RunDirectly(const std::string& arguments) {
+        uidriver::Process setup = uidriver::Process::Start(uidriver::Widen(m_product.setupExe),
+                                                           uidriver::Widen(arguments));
+        return setup.Started() && setup.WaitForExit(60000) ? int(setup.ExitCode().value_or(-1))
+                                                           : -1;
+    }
     // Runs Setup as a startup script would and returns its exit code as %ERRORLEVEL% gives it;
     // -1 when the script did not end.
     int RunAsAScriptWould(const std::string& argument) {
@@ -145,6 +170,7 @@ protected:
     std::vector<std::string> m_toHold;
     std::vector<std::unique_ptr<enginetest::FileHolder>> m_holders;
     HANDLE m_lock = nullptr;
+    std::vector<std::string> m_planted; // in Setup's log folder, all of it to stay there
 };
 
 using T = UnattendedTest;
@@ -247,6 +273,10 @@ const UnattendedCase kUnattendedCases[] = {
     {"LogWithoutItsFile", 1639, false, {}, {kNotUnderstoodLog}, "/quiet /log"},
     {"QuietAndPassive", 1639, false, {}, {kNotUnderstoodLog}, "/quiet /passive"},
     {"LogToAFile", 0, true, {}, {kUpgradedLog}, "/quiet /log {root}\\given.log", true, "given.log"},
+    // A log that cannot be made, or is one of Setup's own names: 1622, nothing done, no log.
+    {"LogToAMissingFolder", 1622, false, {}, {}, "/quiet /log {root}\\gone\\given.log", true, "gone\\given.log"},
+    {"LogToAReservedName", 1622, false, {}, {}, "/quiet /log {root}\\given.log~new", true, "given.log~new"},
+    {"LogToAChineseName", 0, true, {}, {kUpgradedLog}, "/quiet /log {root}\\\xE6\x97\xA5\xE8\xAA\x8C.log", true, "\xE6\x97\xA5\xE8\xAA\x8C.log"},
     // With no desktop the copy window cannot be shown: nothing is done.
     {"PassiveWithNoDesktop", 1603, false, {}, {"Failed: Copy File", "(a window could not be shown"}, "/passive"},
     // Setup's own logs: the newest ten are kept, older ones deleted.
@@ -264,6 +294,12 @@ const UnattendedCase kUnattendedCases[] = {
     {"OldLockNameTaken", 0, true, [](T& t) { t.SquatTheOldLockName(); }, {kUpgradedLog}},
     // clang-format on
 };
+
+// The bytes of the file at the UTF-8 path `path`, whatever the code page.
+std::string ReadWide(const std::string& path) {
+    std::ifstream file(std::filesystem::path(uidriver::Widen(path)), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
 // The staged install tree with every file upgraded (with the payload file's time).
 TreeSnapshot Upgraded(const TreeSnapshot& before) {
@@ -290,7 +326,9 @@ TEST_P(UnattendedTest, ExitsWithItsCodeLeavesTheSetupFolderAndLogsWhatHappened) 
     std::string argument = c.argument;
     if (argument.find("{root}") != std::string::npos)
         argument.replace(argument.find("{root}"), 6, m_root);
-    EXPECT_EQ(c.exitCode, RunAsAScriptWould(argument));
+    const std::vector<std::string> logsBefore = FolderEntries(kLogFolder);
+    const bool ascii = std::all_of(argument.begin(), argument.end(), [](char b) { return b > 0; });
+    EXPECT_EQ(c.exitCode, ascii ? RunAsAScriptWould(argument) : RunDirectly(argument));
 
     m_holders.clear();
     TreeSnapshot installAfter = SnapshotTree(m_product.installBase);
@@ -309,16 +347,24 @@ TEST_P(UnattendedTest, ExitsWithItsCodeLeavesTheSetupFolderAndLogsWhatHappened) 
 
     EXPECT_EQ(product::ReadFileBytes(Victim()), "not the product's") << "a file outside changed";
 
-    // Setup's own logs are plain files; this run's is the newest, and ten at most are kept.
-    std::vector<std::string> logs;
-    for (const std::string& name : FolderEntries(TempFolder()))
-        if (name.rfind("QuilloSetup-", 0) == 0 &&
-            product::ReadFileBytes(TempFolder() + "\\" + name) != "not the product's")
+    // Ten of Setup's own logs at most are kept, and nothing else in its folder is deleted; this
+    // run's log is the one new there, or none when it could not make the log it was given.
+    std::vector<std::string> logs, made;
+    for (const std::string& name : FolderEntries(kLogFolder)) {
+        if (product::ReadFileBytes(kLogFolder + "\\" + name).rfind(kHeader, 0) == 0)
             logs.push_back(name);
+        if (std::find(logsBefore.begin(), logsBefore.end(), name) == logsBefore.end())
+            made.push_back(name);
+    }
     EXPECT_LE(logs.size(), 10u);
-    const std::string log = product::ReadFileBytes(
-        c.log.empty() ? TempFolder() + "\\" + (logs.empty() ? "none" : logs.back())
-                      : m_root + "\\" + c.log);
+    for (const std::string& path : m_planted)
+        EXPECT_TRUE(product::FileExists(path) || product::FolderExists(path)) << path;
+    EXPECT_EQ(made.size(), c.log.empty() ? 1u : 0u);
+    const std::string log =
+        ReadWide(c.log.empty() ? kLogFolder + "\\" + made.at(0) : m_root + "\\" + c.log);
+    EXPECT_EQ(c.exitCode == 1622, log.empty()) << "a log made, or none, against the exit code";
+    if (log.empty())
+        return;
     EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF") << "no log, or not marked as UTF-8";
     for (const std::string& line : c.logLines)
         EXPECT_NE(log.find(line), std::string::npos) << "the log lacks \"" << line << "\":\n"

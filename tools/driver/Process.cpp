@@ -113,7 +113,7 @@ Process Process::StartWithCommandLine(const std::wstring& exe, const std::wstrin
     Process started;
     std::wstring mutableLine = commandLine; // CreateProcessW may write to it
     std::wstring environment;
-    DWORD flags = 0;
+    DWORD flags = options.suspended ? CREATE_SUSPENDED : 0;
     if (!options.environment.empty()) {
         environment = MergedEnvironment(options.environment);
         flags |= CREATE_UNICODE_ENVIRONMENT;

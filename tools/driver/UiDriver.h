@@ -62,6 +62,8 @@ struct StartOptions {
     // Whether the program inherits this process's inheritable handles (under the same values),
     // so that a test can hand it a handle of its own.
     bool inheritHandles = false;
+    // Whether the program's first thread waits, never started, until the process is killed.
+    bool suspended = false;
 };
 
 // A program started by the test. Movable, not copyable. The destructor kills the program if it
