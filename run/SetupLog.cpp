@@ -115,7 +115,8 @@ void DeleteOlderLogs(const std::wstring& folder) {
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
-        FoundLog log;
+        found.emplace_back();
+        FoundLog& log = found.back();
         log.name = entry.cFileName;
         log.lastWrite =
             (static_cast<unsigned long long>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
@@ -123,7 +124,6 @@ void DeleteOlderLogs(const std::wstring& folder) {
         log.plainFile =
             !(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
         log.setupsHeader = log.plainFile && BeginsWithHeader(folder + log.name);
-        found.push_back(log);
     } while (::FindNextFileW(search, &entry));
     ::FindClose(search);
     for (size_t i = 0; i < found.size(); ++i)

@@ -226,9 +226,8 @@ int RunSetup(const CommandLine& line, RunPresenter& presenter) {
             : run.log.Open(line.logFile);
     const bool noLog = !logMade && !line.logFile.empty();
     if (noLog) {
-        TellStandardError(L"Setup cannot make the log " + line.logFile + L": " +
-                          WideText(SystemErrorText(logMade.code).Str()) +
-                          L" Exit code 1622: nothing was done.");
+        TellStandardError(L"Setup cannot make the log it was given (its default log says why). "
+                          L"Exit code 1622: nothing was done.");
         (void)run.log.Open(std::wstring());
     }
     run.log.Line(CString("Quillo Setup " SETUP_VERSION_TEXT) +
