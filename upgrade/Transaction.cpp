@@ -171,6 +171,8 @@ Result UpgradeTransaction::RollBack() {
         return {};
     for (FileHandle& held : m_held)
         held.Reset();
+    for (NewFile& staged : m_staged)
+        (void)staged.Wait();
     m_begun = false;
     Recovery found = Recovery::None;
     return Recover(m_installBase, &found);
@@ -203,7 +205,8 @@ Result UpgradeTransaction::StageCopy(size_t index, const CString& source,
                                      const PayloadDigest* expected) {
     const JournalEntry& entry = m_journal.entries[index];
     CString installed = ItemFile(m_installBase, entry.item);
-    return CopyToNewFile(source, Staged(installed), entry.adds ? CString() : installed, expected);
+    return CopyToNewFile(source, Staged(installed), entry.adds ? CString() : installed, expected,
+                         &m_staged[entry.item]);
 }
 
 Result UpgradeTransaction::StageBytes(size_t index, std::string_view bytes) {
@@ -212,6 +215,10 @@ Result UpgradeTransaction::StageBytes(size_t index, std::string_view bytes) {
 }
 
 Result UpgradeTransaction::Commit() {
+    // Every staged copy is on the disk before the journal is written.
+    for (NewFile& staged : m_staged)
+        if (Result flushed = staged.Wait(); !flushed)
+            return flushed;
     // An upgrade that changes nothing leaves no journal.
     if (m_journal.entries.empty()) {
         m_committed = true;

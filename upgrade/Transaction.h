@@ -8,6 +8,7 @@
 
 #include "framework/AfxFile.h"
 #include "framework/Handles.h"
+#include "upgrade/FileOps.h"
 #include "upgrade/Journal.h"
 #include "upgrade/PayloadDigests.h"
 
@@ -59,6 +60,7 @@ private:
     CString m_installBase;
     Journal m_journal;
     FileHandle m_held[kItemCount]; // the installed files held, by item
+    NewFile m_staged[kItemCount];  // the staged copies, flushed while the next is copied
     bool m_begun = false;
     bool m_committed = false;
 };
