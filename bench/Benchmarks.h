@@ -13,7 +13,10 @@ int RunMemoryChild(int argc, char** argv);
 // Payload replacement of nine 50 MB files against CopyFileA of the same files.
 void RunPayloadBench();
 // Start-up of a staged Setup.exe until its licence dialog waits for input, against a minimal
-// dialog program.
+// dialog program and against the NSIS peer's first window.
 void RunStartupBench();
+// Setup.exe's silent upgrade against the NSIS peer's, small and large payload, the peer with and
+// without flushes.
+void RunPeerBench();
 
 } // namespace bench

@@ -1,7 +1,8 @@
 // Start-up of a staged copy of Setup.exe until its licence dialog waits for input, timed side by
-// side with a minimal program that shows one dialog from a template; then a few starts of each
-// traced by Wine (time stamps of the DLLs loaded and of the dialog's making), from which
-// report.py tells where the start-up time goes.
+// side with a minimal program that shows one dialog from a template and with the NSIS peer
+// (bench/QuilloPeer.nsi) until its licence page waits for input; then a few starts of Setup and
+// the minimal program traced by Wine (time stamps of the DLLs loaded and of the dialog's making),
+// from which report.py tells where the start-up time goes.
 #include "BenchSupport.h"
 #include "Benchmarks.h"
 
@@ -20,6 +21,8 @@ constexpr DWORD kStartTimeoutMs = 20000;
 constexpr int kLicenceTextId = 1001;
 // The text box of the minimal program's dialog.
 constexpr int kMinimalTextId = 100;
+// The licence text of the NSIS peer's licence page, a dialog inside the installer's window.
+constexpr int kPeerLicenceId = 1000;
 
 std::string StartupRoot() {
     return std::string(kBenchRoot) + "\\startup";
@@ -62,9 +65,21 @@ std::string EnvironmentWith(const std::string& setting) {
     return block;
 }
 
+// Whether `window` has a visible control `id` among its children or theirs.
+bool HasVisibleControl(HWND window, int id) {
+    HWND control = uidriver::Control(window, id);
+    if (control)
+        return ::IsWindowVisible(control) != FALSE;
+    for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (HWND inner = uidriver::Control(child, id))
+            return ::IsWindowVisible(inner) != FALSE;
+    return false;
+}
+
 // Starts `exe` with one argument, `argument`, waits until it waits for input and its dialog (the
-// one with control `controlId`) is visible, then ends it at once. `environment` is the new
-// process's environment block, or null for this process's own.
+// one with control `controlId`, visible, its own or one of its child dialogs') is visible, then
+// ends it at once. `environment` is the new process's environment block, or null for this process's
+// own.
 StartTimes StartAndMeasure(const std::string& exe, const std::string& argument, int controlId,
                            char* environment = nullptr) {
     std::string folder = exe.substr(0, exe.find_last_of('\\'));
@@ -83,7 +98,7 @@ StartTimes StartAndMeasure(const std::string& exe, const std::string& argument, 
     DWORD idle = ::WaitForInputIdle(process.hProcess, kStartTimeoutMs);
     times.inputIdle = Now() - start;
     uidriver::WindowQuery query = uidriver::WindowQuery::Dialog();
-    query.predicate = [controlId](HWND window) { return uidriver::Control(window, controlId); };
+    query.predicate = [controlId](HWND window) { return HasVisibleControl(window, controlId); };
     HWND dialog = nullptr;
     while (!dialog && Now() - start < kStartTimeoutMs / 1000.0) {
         dialog = uidriver::FindTopLevelWindow(process.dwProcessId, query);
@@ -112,16 +127,21 @@ StartTimes StartAndMeasure(const std::string& exe, const std::string& argument, 
 void RunStartupBench() {
     std::string setupFolder = StartupRoot() + "\\setup";
     std::string minimalFolder = StartupRoot() + "\\minimal";
+    std::string peerFolder = StartupRoot() + "\\peer";
     product::DeleteTree(StartupRoot());
     product::MakeFolders(setupFolder);
     product::MakeFolders(minimalFolder);
+    product::MakeFolders(peerFolder);
     std::string setupExe = setupFolder + "\\Setup.exe";
     std::string minimalExe = minimalFolder + "\\MinimalDialog.exe";
+    std::string peerExe = peerFolder + "\\QuilloPeer.exe";
     if (!::CopyFileA((OwnFolder() + "\\Setup.exe").c_str(), setupExe.c_str(), FALSE) ||
-        !::CopyFileA((OwnFolder() + "\\MinimalDialog.exe").c_str(), minimalExe.c_str(), FALSE))
-        Problem("cannot stage Setup.exe and MinimalDialog.exe below " + StartupRoot());
+        !::CopyFileA((OwnFolder() + "\\MinimalDialog.exe").c_str(), minimalExe.c_str(), FALSE) ||
+        !::CopyFileA((OwnFolder() + "\\QuilloPeer.exe").c_str(), peerExe.c_str(), FALSE))
+        Problem("cannot stage Setup.exe, MinimalDialog.exe and QuilloPeer.exe below " +
+                StartupRoot());
 
-    std::vector<StartTimes> setupTimes, minimalTimes;
+    std::vector<StartTimes> setupTimes, minimalTimes, peerTimes;
     auto measureSetup = [&] {
         setupTimes.push_back(StartAndMeasure(setupExe, "bench", kLicenceTextId));
         return setupTimes.back().dialogShown;
@@ -130,14 +150,21 @@ void RunStartupBench() {
         minimalTimes.push_back(StartAndMeasure(minimalExe, "bench", kMinimalTextId));
         return minimalTimes.back().dialogShown;
     };
-    std::vector<Job> jobs = {{"Setup.exe", measureSetup}, {"MinimalDialog.exe", measureMinimal}};
+    auto measurePeer = [&] {
+        peerTimes.push_back(StartAndMeasure(peerExe, "bench", kPeerLicenceId));
+        return peerTimes.back().dialogShown;
+    };
+    std::vector<Job> jobs = {{"Setup.exe", measureSetup},
+                             {"MinimalDialog.exe", measureMinimal},
+                             {"QuilloPeer.exe", measurePeer}};
     Progress("start-up: two warm-up rounds");
     Interleave(jobs, 2);
     setupTimes.clear();
     minimalTimes.clear();
+    peerTimes.clear();
     Progress(Format("start-up: %d interleaved repetitions", kRepetitions));
     Interleave(jobs, kRepetitions);
-    std::vector<double> setupIdle, setupShown, minimalIdle, minimalShown;
+    std::vector<double> setupIdle, setupShown, minimalIdle, minimalShown, peerShown;
     for (const StartTimes& t : setupTimes) {
         setupIdle.push_back(t.inputIdle);
         setupShown.push_back(t.dialogShown);
@@ -146,7 +173,11 @@ void RunStartupBench() {
         minimalIdle.push_back(t.inputIdle);
         minimalShown.push_back(t.dialogShown);
     }
+    for (const StartTimes& t : peerTimes)
+        peerShown.push_back(t.dialogShown);
     Detail("Setup.exe until input idle and dialog visible ms: " + ListMs(setupShown));
+    Detail("QuilloPeer.exe (NSIS) until input idle and licence page visible ms: " +
+           ListMs(peerShown));
     Detail("MinimalDialog.exe until input idle and dialog visible ms: " + ListMs(minimalShown));
     Detail("Setup.exe until WaitForInputIdle returned ms: " + ListMs(setupIdle));
     Detail("MinimalDialog.exe until WaitForInputIdle returned ms: " + ListMs(minimalIdle));
@@ -154,6 +185,9 @@ void RunStartupBench() {
                 setupShown, minimalShown, 1.3, "");
     RatioFigure("start-up until WaitForInputIdle returns, Setup / minimal", setupIdle, minimalIdle,
                 0, "");
+    RatioFigure("start-up until the first window waits for input and is visible, Setup / NSIS peer",
+                setupShown, peerShown, 1.0,
+                "Setup's licence dialog against the peer's licence page");
 
     Progress(Format("start-up: %d traced starts of each program", kTracedStarts));
     std::string traced = EnvironmentWith(kTraceSetting);

@@ -1,5 +1,5 @@
 // The benchmark program: `quillo_bench <group>...` runs the named groups of figures
-// (registration, memory, payload, startup; all four when none is named) and prints one
+// (registration, memory, payload, startup, nsis; all five when none is named) and prints one
 // tab-separated line per figure and per detail on standard output, for bench/run.sh.
 #include "BenchSupport.h"
 #include "Benchmarks.h"
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> groups(argv + 1, argv + argc);
     if (groups.empty())
-        groups = {"registration", "memory", "payload", "startup"};
+        groups = {"registration", "memory", "payload", "startup", "nsis"};
     for (const std::string& group : groups) {
         if (group == "registration") {
             bench::RunRegistrationBench();
@@ -25,9 +25,11 @@ int main(int argc, char** argv) {
             bench::RunPayloadBench();
         } else if (group == "startup") {
             bench::RunStartupBench();
+        } else if (group == "nsis") {
+            bench::RunPeerBench();
         } else {
             bench::Progress("unknown group " + group +
-                            " (known: registration, memory, payload, startup)");
+                            " (known: registration, memory, payload, startup, nsis)");
             return 2;
         }
     }

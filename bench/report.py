@@ -37,19 +37,33 @@ DEFINITIONS = [
     "(it drops back once the buffer is freed) and `PrivateUsage` is not reported, so the working "
     "set is the measure.",
     "- Payload: `UpgradeProduct` of nine 50 MiB payload files over older installed copies (and "
-    "the small list's registration), the whole transaction with each staged copy flushed, "
-    "against `CopyFileA` of the same nine files to the same destinations; for reference also "
-    "against `CopyFileA` with a `FlushFileBuffers` of each copy. A release's replacement (the "
-    "transaction's steps with each staged copy's SHA-256 taken from the bytes as they are "
-    "copied, and checked) is set against `CopyFileA` of the same files and the SHA-256 of the "
-    "same bytes. Before every run the older installed copies are put back with their older "
-    "times and flushed.",
+    "the small list's registration), the whole transaction with every staged copy flushed "
+    "before the journal is written (each copy's flush runs while the next file is copied), "
+    "against the floor with the same guarantee: `CopyFileA` of the same nine files to the same "
+    "destinations with a `FlushFileBuffers` of each copy; for reference also against `CopyFileA` "
+    "alone. A release's replacement (the transaction's steps with each staged copy's SHA-256 "
+    "taken from the bytes as they are copied, and checked) is set against `CopyFileA` of the "
+    "same files, a flush of each copy and the SHA-256 of the same bytes. Before every run the "
+    "older installed copies are put back with their older times and flushed.",
     "- Start-up: from just before `CreateProcess` of a staged copy (below `C:\\QuilloBench`, one "
     "argument) until `WaitForInputIdle` has returned and, after it, a visible dialog of the "
-    "process holding the program's text box (Setup's licence text, control 1001) exists; then "
+    "process exists whose text box is visible (Setup's licence text, control 1001; the NSIS "
+    "peer's licence text, control 1000 of the page inside its window); then "
     "the process is ended with `TerminateProcess`. Under Wine the dialog is already visible when "
     "`WaitForInputIdle` returns. Where the time goes comes from further starts traced by Wine "
     "(see below).",
+    "- NSIS peer: an installer built by NSIS's `makensis` from `bench/QuilloPeer.nsi` doing the "
+    "nearest equivalent job silently (`/S`): the registry's CurrentVersion and BasePath read, "
+    "each of the nine payload files copied from its own folder over the installed file when "
+    "newer (last-write times compared, `CopyFiles`), the same entry added to the list as Setup "
+    "adds it (written beside the list and moved over it), a short log, exit code 0. Built twice: "
+    "without any flush, and with `FlushFileBuffers` (through NSIS's System plug-in; NSIS has no "
+    "flush of its own) of each copy and of the new list. Setup.exe runs with `/quiet` from the "
+    "same setup folder, always flushing. Each run is a whole process, from `CreateProcess` until "
+    "it has exited with 0; the installed files and the list are put back and flushed before "
+    "every run, and every run must leave each destination with its payload file (size and time) "
+    "and the list exactly as Setup's rewrite makes it. Small payload: nine files of 86 KiB to "
+    "1.8 MiB, 6.1 MB in all; large: nine files of 50 MiB.",
     "- Size: the file's size; sections from `objdump -h`; contributions from a linker map of a "
     "copy linked in bench/ from the same objects and options.",
     "- A figure without a limit is given for reference; it is not judged.",

@@ -4,15 +4,21 @@
 # figure with its measured value and its limit, and writes bench/RESULTS.md.
 #   bench/run.sh                 all figures; writes bench/RESULTS.md
 #   bench/run.sh GROUP...        only these groups (registration, memory,
-#                                payload, startup); the size is always
+#                                payload, startup, nsis); the size is always
 #                                measured; writes build/mingw/bench-output/RESULTS.md
 # Exits 0 when the figures were measured, whether or not they meet their
 # limits: it reports, it does not judge.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# The NSIS peer is built with makensis (Debian's nsis: tools/install-deps.sh installs it).
+if ! command -v makensis >/dev/null; then
+    echo "bench: makensis is missing; tools/install-deps.sh installs it" >&2
+    exit 1
+fi
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target Setup quillo_bench MinimalDialog SetupMapped >/dev/null
+cmake --build --preset mingw --target Setup quillo_bench MinimalDialog SetupMapped QuilloPeer \
+    >/dev/null
 
 build="$PWD/build/mingw"
 prefix="$build/bench-prefix"
@@ -40,6 +46,8 @@ fi
         "(other programs may share the machine)"
     echo "- Setup.exe: build/mingw/Setup.exe, $(stat -c %s "$build/Setup.exe") bytes," \
         "build type $build_type"
+    echo "- NSIS peer: $(makensis -VERSION) (bench/QuilloPeer.nsi), build/mingw/QuilloPeer.exe" \
+        "$(stat -c %s "$build/QuilloPeer.exe") bytes"
 } >"$output/machine.md"
 
 # Boots the prefix first, so that its creation is not part of any figure.

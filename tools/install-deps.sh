@@ -7,7 +7,7 @@ packages=(
     cmake make g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 googletest
     wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick locales python3
     clang clang-format libclang-rt-14-dev fonts-arphic-uming fonts-liberation fonts-wine
-    osslsigncode openssl
+    osslsigncode openssl nsis
 )
 
 sudo_cmd=()

@@ -292,11 +292,34 @@ Result ReadWholeFile(const CString& path, size_t limit, std::string* bytes) {
 }
 
 NewFile::~NewFile() {
+    (void)Wait();
+}
+
+Result NewFile::Wait() {
+    if (m_finishing)
+        ::WaitForSingleObject(m_finishing.Get(), INFINITE);
+    m_finishing.Reset();
     if (m_finished || m_path.IsEmpty())
-        return;
+        return m_outcome;
     m_file.Reset();
     // A staged copy that cannot be deleted now is deleted by the next start's recovery.
     (void)RemoveFile(m_path);
+    m_path = CString();
+    return m_outcome;
+}
+
+DWORD WINAPI NewFile::FinishThread(void* file) {
+    NewFile& self = *static_cast<NewFile*>(file);
+    self.m_outcome = self.Finish(&self.m_lastWrite, self.m_like);
+    return 0;
+}
+
+void NewFile::FinishLater(const FILETIME& lastWrite, const CString& like) {
+    m_lastWrite = lastWrite;
+    m_like = like;
+    m_finishing.Reset(::CreateThread(nullptr, 0, FinishThread, this, 0, nullptr));
+    if (!m_finishing)
+        FinishThread(this);
 }
 
 Result NewFile::Create(const CString& path) {
@@ -338,7 +361,7 @@ Result WriteNewFile(const CString& path, std::string_view bytes, const CString& 
 }
 
 Result CopyToNewFile(const CString& source, const CString& target, const CString& like,
-                     const PayloadDigest* expected) {
+                     const PayloadDigest* expected, NewFile* out) {
     // The payload file itself, never what a link in the setup folder leads to.
     FileHandle in;
     if (Result opened = OpenPlainFile(source, GENERIC_READ, FILE_SHARE_READ, &in); !opened)
@@ -347,8 +370,7 @@ Result CopyToNewFile(const CString& source, const CString& target, const CString
     FILETIME lastWrite;
     if (!::GetFileSizeEx(in.Get(), &size) || !::GetFileTime(in.Get(), nullptr, nullptr, &lastWrite))
         return LastError(source);
-    NewFile out;
-    if (Result created = out.Create(target); !created)
+    if (Result created = out->Create(target); !created)
         return created;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
     if (!buffer)
@@ -365,7 +387,7 @@ Result CopyToNewFile(const CString& source, const CString& target, const CString
             return LastError(source);
         if (read == 0)
             break;
-        if (Result written = out.Write(buffer.get(), read); !written)
+        if (Result written = out->Write(buffer.get(), read); !written)
             return written;
         if (Result added = expected ? digest.Add(buffer.get(), read) : Result(); !added)
             return added;
@@ -379,7 +401,8 @@ Result CopyToNewFile(const CString& source, const CString& target, const CString
         return finished;
     if (expected && std::memcmp(written, expected->sha256, sizeof written) != 0)
         return Failed(source, ERROR_FILE_CORRUPT);
-    return out.Finish(&lastWrite, like);
+    out->FinishLater(lastWrite, like);
+    return {};
 }
 
 CString AnsiPathOf(const std::wstring& path) {

@@ -86,11 +86,22 @@ public:
     // existing file, that file's attributes, creation time and access rules; writes it through
     // to the disk and closes it.
     Result Finish(const FILETIME* lastWrite, const CString& like);
+    // Finish on a thread of its own (here when none can be started), so that the caller goes on
+    // while the bytes go to the disk.
+    void FinishLater(const FILETIME& lastWrite, const CString& like);
+    // Waits for FinishLater and gives its outcome; a file not finished is deleted.
+    Result Wait();
 
 private:
+    static DWORD WINAPI FinishThread(void* file);
+
     FileHandle m_file;
     CString m_path;
     bool m_finished = false;
+    KernelHandle m_finishing;
+    FILETIME m_lastWrite;
+    CString m_like;
+    Result m_outcome;
 };
 
 // Makes the new file `path` with `bytes`, as NewFile makes it (its attributes `like`'s).
@@ -99,9 +110,10 @@ Result WriteNewFile(const CString& path, std::string_view bytes, const CString& 
 // Copies `source` to the new file `target` as NewFile makes it, with the source's last-write
 // time. Fewer bytes than the source held is an error naming the source. With `expected`, the
 // bytes copied must be exactly that file: their size and SHA-256, taken from the very bytes
-// written, else the source is reported damaged (ERROR_FILE_CORRUPT).
+// written, else the source is reported damaged (ERROR_FILE_CORRUPT). `out` makes the file and
+// finishes it later (FinishLater): out->Wait() gives the outcome.
 Result CopyToNewFile(const CString& source, const CString& target, const CString& like,
-                     const PayloadDigest* expected);
+                     const PayloadDigest* expected, NewFile* out);
 
 // The 8-bit form of a full path in the system's code page that the 8-bit file functions take:
 // the path itself when the code page can spell it and it fits, else its short form when that

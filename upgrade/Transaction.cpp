@@ -137,6 +137,8 @@ Result UpgradeTransaction::RollBack() {
         return {};
     for (FileHandle& held : m_held)
         held.Reset();
+    for (NewFile& staged : m_staged)
+        (void)staged.Wait();
     m_begun = false;
     Recovery found = Recovery::None;
     std::vector<CString> waiting; // nothing of a roll-back is in use: nothing waits
@@ -168,7 +170,7 @@ Result UpgradeTransaction::StageCopy(size_t index, const CString& source,
     const JournalEntry& entry = m_journal.entries[index];
     const CString& installed = m_tree.Path(entry.item);
     return CopyToNewFile(source, m_tree.Path(entry.item, Place::Staged),
-                         entry.adds ? CString() : installed, expected);
+                         entry.adds ? CString() : installed, expected, &m_staged[entry.item]);
 }
 
 Result UpgradeTransaction::StageBytes(size_t index, std::string_view bytes) {
@@ -177,6 +179,10 @@ Result UpgradeTransaction::StageBytes(size_t index, std::string_view bytes) {
 }
 
 Result UpgradeTransaction::Commit() {
+    // Every staged copy is on the disk before the journal is written.
+    for (NewFile& staged : m_staged)
+        if (Result flushed = staged.Wait(); !flushed)
+            return flushed;
     // An upgrade that changes nothing leaves no journal.
     if (m_journal.entries.empty()) {
         m_committed = true;

@@ -8,6 +8,7 @@
 
 #include "framework/AfxFile.h"
 #include "framework/Handles.h"
+#include "upgrade/FileOps.h"
 #include "upgrade/Journal.h"
 #include "upgrade/PayloadDigests.h"
 #include "upgrade/ProductTree.h"
@@ -64,6 +65,7 @@ private:
     const ProductTree m_tree;
     Journal m_journal;
     FileHandle m_held[kItemCount]; // the installed files held, by item
+    NewFile m_staged[kItemCount];  // the staged copies, flushed while the next is copied
     bool m_begun = false;
     bool m_committed = false;
 };
