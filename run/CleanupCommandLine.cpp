@@ -25,6 +25,17 @@ std::string QuoteArgument(const std::string& text) {
     return quoted;
 }
 
+// `value` in signed decimal. (std::to_string would bring the run-time's whole number formatter.)
+std::string Decimal(long value) {
+    unsigned long magnitude =
+        value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return value < 0 ? "-" + digits : digits;
+}
 } // namespace
 
 std::string BuildCleanupCommandLine(const std::string& tempCopyPath, long handleValue,
@@ -32,6 +43,5 @@ std::string BuildCleanupCommandLine(const std::string& tempCopyPath, long handle
     if (tempCopyPath.find('"') != std::string::npos) {
         return std::string();
     }
-    return "\"" + tempCopyPath + "\" " + std::to_string(handleValue) + " " +
-           QuoteArgument(modulePath);
+    return "\"" + tempCopyPath + "\" " + Decimal(handleValue) + " " + QuoteArgument(modulePath);
 }

@@ -17,6 +17,9 @@
 #include <utility>
 
 namespace {
+// What a failure of the temporary copy names: its folder may be one the code page cannot spell.
+constexpr char kCopyName[] = "the temporary copy of Setup.exe";
+
 // How long the copy goes on trying to delete Setup.exe, a quarter of a second apart: as long as
 // any process runs it (a second Setup showing that this one ran, say), Windows keeps it. Half an
 // hour, then the copy gives up rather than stay for ever.
@@ -111,7 +114,7 @@ Result MakeCopy(const std::wstring& folder, HANDLE program, std::wstring* path, 
             (!::WriteFile(written.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &count,
                           nullptr) ||
              count != bytes.size() || !::GetFileInformationByHandle(written.Get(), &before)))
-            made = LastError(CodePageText(name, CP_ACP));
+            made = LastError(kCopyName);
         if (!made)
             return made;
         written.Reset();
@@ -130,9 +133,9 @@ Result MakeCopy(const std::wstring& folder, HANDLE program, std::wstring* path, 
         *path = name;
         if (!same)
             copy->Reset();
-        return same ? Result() : Failed(CodePageText(name, CP_ACP), ERROR_FILE_CORRUPT);
+        return same ? Result() : Failed(kCopyName, ERROR_FILE_CORRUPT);
     }
-    return Failed(CodePageText(folder, CP_ACP), ERROR_FILE_EXISTS);
+    return Failed(kCopyName, ERROR_FILE_EXISTS);
 }
 } // namespace
 
@@ -193,7 +196,7 @@ Result StartSelfRemoval(const CString& modulePath, HANDLE program) {
                                 CodePageText(WideText(modulePath.Str()), CP_UTF8));
     std::wstring commandLine = WideText(line, CP_UTF8);
     if (commandLine.empty())
-        return Failed(CodePageText(temporaryCopy, CP_ACP), ERROR_BAD_PATHNAME);
+        return Failed(kCopyName, ERROR_BAD_PATHNAME);
 
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
@@ -203,7 +206,7 @@ Result StartSelfRemoval(const CString& modulePath, HANDLE program) {
     // would keep that folder from being removed.
     if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                           currentFolder.c_str(), &startup, &info))
-        return LastError(CodePageText(temporaryCopy, CP_ACP));
+        return LastError(kCopyName);
     ::CloseHandle(info.hThread);
     ::CloseHandle(info.hProcess);
     return {};

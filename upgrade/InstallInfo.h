@@ -2,9 +2,9 @@
 #pragma once
 
 // The version check spells the key in small letters; key names match without regard to case.
-constexpr char kVersionKey[] = "Software\\Morvane\\Quillo\\system\\installinfo";
-constexpr char kInstallInfoKey[] = "Software\\Morvane\\Quillo\\System\\InstallInfo";
-constexpr char kCurrentVersionValue[] = "CurrentVersion";
-constexpr char kBasePathValue[] = "BasePath";
-constexpr char kProductInfoValue[] = "ProductInfo";
-constexpr char kRequiredVersion[] = "4.501";
+inline constexpr char kVersionKey[] = "Software\\Morvane\\Quillo\\system\\installinfo";
+inline constexpr char kInstallInfoKey[] = "Software\\Morvane\\Quillo\\System\\InstallInfo";
+inline constexpr char kCurrentVersionValue[] = "CurrentVersion";
+inline constexpr char kBasePathValue[] = "BasePath";
+inline constexpr char kProductInfoValue[] = "ProductInfo";
+inline constexpr char kRequiredVersion[] = "4.501";
