@@ -4,20 +4,24 @@
 #include "run/SetupRun.h"
 #include "ui/PersonView.h"
 
-#include <shellapi.h>
-
 CSetupApp theApp;
 
+// msvcrt's split of the UTF-16 command line into arguments.
+extern "C" int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment,
+                                      int expandWildcards, int* startupInfo);
+
 namespace {
-// The command line as Windows gives it, in UTF-16, split by the system's rules (shell32 is one of
-// the system's known DLLs): the 8-bit line would have had characters the code page cannot spell
-// replaced by look-alikes ("／" by "/").
+// The command line as Windows gives it, in UTF-16, split by the run-time library's rules (as the
+// 8-bit one was): the 8-bit line would have had characters the code page cannot spell replaced by
+// look-alikes ("／" by "/"). The run-time library splits it without shell32, which would cost
+// every start of Setup its load.
 CommandLine ReadCommandLine() {
     int argc = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    CommandLine line = ParseCommandLine(argv ? argc : 0, argv);
-    ::LocalFree(argv);
-    return line;
+    wchar_t **argv = nullptr, **environment = nullptr;
+    int startup = 0;
+    if (__wgetmainargs(&argc, &argv, &environment, 0, &startup) < 0)
+        argc = 0;
+    return ParseCommandLine(argc, argv);
 }
 } // namespace
 

@@ -94,14 +94,15 @@ std::wstring LogFolder() {
     return folder.size() + kLongestLogName > kLongestPath ? std::wstring() : folder;
 }
 
-// Whether the file at `path` is a plain file (never a link) that begins with Setup's header.
+// Whether the file at `path` begins with Setup's header. It is only read: whether it is a plain
+// file (never a link) the folder's listing tells, and a deletion checks again.
 bool BeginsWithHeader(const std::wstring& path) {
-    const CString spelled = AnsiPathOf(path);
-    FileHandle file;
+    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     char first[sizeof kHeader - 1];
-    return !spelled.IsEmpty() && OpenPlainFile(spelled, GENERIC_READ, kShareAll, &file) &&
-           ReadExactly(file.Get(), spelled, first, sizeof first) &&
-           std::memcmp(first, kHeader, sizeof first) == 0;
+    DWORD read = 0;
+    return file && ::ReadFile(file.Get(), first, sizeof first, &read, nullptr) &&
+           read == sizeof first && std::memcmp(first, kHeader, sizeof first) == 0;
 }
 
 // Deletes Setup's own logs in `folder` until kKeptLogs are left, the oldest by their last-write

@@ -1,7 +1,5 @@
 #include "upgrade/FileOps.h"
 
-#include "upgrade/Sha256.h"
-
 #include <cstring>
 #include <memory>
 #include <new>
@@ -9,10 +7,6 @@
 
 namespace {
 constexpr long long kTicksPerSecond = 10000000;
-// The copy's read and write size. Copies of 50 MiB files in pieces of 512 KiB or more stalled now
-// and then, at up to five times the usual time, on Linux's file cache (under Wine, and natively as
-// well); in pieces of 256 KiB they ran at full speed every time.
-constexpr DWORD kCopyChunk = 1 << 18;
 
 bool IsAbsenceError(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -62,19 +56,6 @@ bool IdentityOf(const CString& path, FileIdentity* identity) {
         return false;
     *identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
     return true;
-}
-
-// Gives `target` the access rules (the discretionary access list) of `like`. A file system that
-// keeps none has none to give.
-bool CopyAccessRules(const CString& like, const CString& target) {
-    DWORD needed = 0;
-    ::GetFileSecurityA(like, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-    if (needed == 0)
-        return ::GetLastError() == ERROR_NOT_SUPPORTED;
-    std::vector<BYTE> descriptor(needed);
-    return ::GetFileSecurityA(like, DACL_SECURITY_INFORMATION, descriptor.data(), needed,
-                              &needed) &&
-           ::SetFileSecurityA(target, DACL_SECURITY_INFORMATION, descriptor.data());
 }
 
 // The file system's own name for the open `file` (below its volume), as wide text; "" when it
@@ -289,120 +270,6 @@ Result ReadWholeFile(const CString& path, size_t limit, std::string* bytes) {
         return Failed(path, ERROR_FILE_TOO_LARGE);
     bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
     return ReadExactly(file.Get(), path, &(*bytes)[0], bytes->size());
-}
-
-NewFile::~NewFile() {
-    (void)Wait();
-}
-
-Result NewFile::Wait() {
-    if (m_finishing)
-        ::WaitForSingleObject(m_finishing.Get(), INFINITE);
-    m_finishing.Reset();
-    if (m_finished || m_path.IsEmpty())
-        return m_outcome;
-    m_file.Reset();
-    // A staged copy that cannot be deleted now is deleted by the next start's recovery.
-    (void)RemoveFile(m_path);
-    m_path = CString();
-    return m_outcome;
-}
-
-DWORD WINAPI NewFile::FinishThread(void* file) {
-    NewFile& self = *static_cast<NewFile*>(file);
-    self.m_outcome = self.Finish(&self.m_lastWrite, self.m_like);
-    return 0;
-}
-
-void NewFile::FinishLater(const FILETIME& lastWrite, const CString& like) {
-    m_lastWrite = lastWrite;
-    m_like = like;
-    m_finishing.Reset(::CreateThread(nullptr, 0, FinishThread, this, 0, nullptr));
-    if (!m_finishing)
-        FinishThread(this);
-}
-
-Result NewFile::Create(const CString& path) {
-    // A name taken already (ERROR_FILE_EXISTS) is not ours: never deleted.
-    Result created = AfxCreateNewFile(WideText(path.Str()), GENERIC_WRITE, 0, &m_file);
-    if (created)
-        m_path = path;
-    return created;
-}
-
-Result NewFile::Write(const void* data, DWORD size) {
-    DWORD written = 0;
-    if (!::WriteFile(m_file.Get(), data, size, &written, nullptr))
-        return LastError(m_path);
-    return written == size ? Result() : Failed(m_path, ERROR_DISK_FULL);
-}
-
-Result NewFile::Finish(const FILETIME* lastWrite, const CString& like) {
-    WIN32_FILE_ATTRIBUTE_DATA old;
-    bool replaces = ::GetFileAttributesExA(like, GetFileExInfoStandard, &old) != FALSE;
-    if (!::SetFileTime(m_file.Get(), replaces ? &old.ftCreationTime : nullptr, nullptr,
-                       lastWrite) ||
-        !::FlushFileBuffers(m_file.Get()))
-        return LastError(m_path);
-    m_file.Reset();
-    if (replaces &&
-        (!CopyAccessRules(like, m_path) || !::SetFileAttributesA(m_path, old.dwFileAttributes)))
-        return LastError(m_path);
-    m_finished = true;
-    return {};
-}
-
-Result WriteNewFile(const CString& path, std::string_view bytes, const CString& like) {
-    NewFile file;
-    Result done = file.Create(path);
-    if (done)
-        done = file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
-    return done ? file.Finish(nullptr, like) : done;
-}
-
-Result CopyToNewFile(const CString& source, const CString& target, const CString& like,
-                     const PayloadDigest* expected, NewFile* out) {
-    // The payload file itself, never what a link in the setup folder leads to.
-    FileHandle in;
-    if (Result opened = OpenPlainFile(source, GENERIC_READ, FILE_SHARE_READ, &in); !opened)
-        return opened;
-    LARGE_INTEGER size;
-    FILETIME lastWrite;
-    if (!::GetFileSizeEx(in.Get(), &size) || !::GetFileTime(in.Get(), nullptr, nullptr, &lastWrite))
-        return LastError(source);
-    if (Result created = out->Create(target); !created)
-        return created;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
-    if (!buffer)
-        return Failed(source, ERROR_NOT_ENOUGH_MEMORY);
-    Sha256 digest;
-    if (expected && static_cast<unsigned long long>(size.QuadPart) != expected->size)
-        return Failed(source, ERROR_FILE_CORRUPT);
-    if (Result started = expected ? digest.Start() : Result(); !started)
-        return started;
-    long long copied = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!::ReadFile(in.Get(), buffer.get(), kCopyChunk, &read, nullptr))
-            return LastError(source);
-        if (read == 0)
-            break;
-        if (Result written = out->Write(buffer.get(), read); !written)
-            return written;
-        if (Result added = expected ? digest.Add(buffer.get(), read) : Result(); !added)
-            return added;
-        copied += read;
-    }
-    if (copied != size.QuadPart)
-        return Failed(source, ERROR_HANDLE_EOF);
-    // The bytes written are the released file's, or the copy goes again.
-    unsigned char written[32];
-    if (Result finished = expected ? digest.Finish(written) : Result(); !finished)
-        return finished;
-    if (expected && std::memcmp(written, expected->sha256, sizeof written) != 0)
-        return Failed(source, ERROR_FILE_CORRUPT);
-    out->FinishLater(lastWrite, like);
-    return {};
 }
 
 CString AnsiPathOf(const std::wstring& path) {

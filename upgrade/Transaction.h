@@ -8,8 +8,8 @@
 
 #include "framework/AfxFile.h"
 #include "framework/Handles.h"
-#include "upgrade/FileOps.h"
 #include "upgrade/Journal.h"
+#include "upgrade/NewFile.h"
 #include "upgrade/PayloadDigests.h"
 #include "upgrade/ProductTree.h"
 
