@@ -34,6 +34,8 @@
 #define IDS_CLOSE_PROGRAMS 128
 // What a screen reader calls the licence text box.
 #define IDS_LICENCE_NAME 129
+// After the first few programs' names: how many more (a number) there are.
+#define IDS_MORE_PROGRAMS 130
 
 #define IDC_LICENSE 1001
 #define IDC_ANIMATE 1002

@@ -5,6 +5,7 @@
 
 #include "framework/AfxFile.h"
 #include "run/Outcome.h"
+#include "upgrade/Holders.h"
 
 class RunPresenter {
 public:
@@ -16,17 +17,17 @@ public:
     // The work begins: from here the person sees the copy window. A failure (its window cannot be
     // made) ends the run before anything changes.
     virtual Result WorkBegins() { return {}; }
-    // Whether to close the programs named (one a line), which hold the product's files, and go
-    // on; NoWindow when the question cannot be shown.
-    virtual Answer CloseHolders(const wchar_t* names) {
-        (void)names;
+    // Whether to close the programs `holders`, which hold the product's files, and go on; No for
+    // any answer but Yes; NoWindow when the question cannot be shown at all.
+    virtual Answer CloseHolders(const std::vector<Holder>& holders) {
+        (void)holders;
         return Answer::Yes;
     }
     // Called again and again while Setup waits or works, so that windows keep painting.
     virtual void KeepResponsive() {}
     // A step failed: the failure names what stood in the way and why, and `heldBy` the programs
-    // that hold it ("" when none is known to).
-    virtual void StepFailed(const Result& failure, const std::wstring& heldBy) {
+    // that hold it (none when none is known to).
+    virtual void StepFailed(const Result& failure, const std::vector<Holder>& heldBy) {
         (void)failure;
         (void)heldBy;
     }

@@ -59,11 +59,11 @@ struct Run : UpgradeWatcher {
     Outcome Fail(Outcome outcome, const Result& why) {
         failure = why;
         log.Line("Failed: ", why);
-        std::wstring heldBy;
+        std::vector<Holder> heldBy;
         if (why.code == ERROR_SHARING_VIOLATION || why.code == ERROR_LOCK_VIOLATION)
             heldBy = HoldersOf(why.path);
         if (!heldBy.empty())
-            log.Line(L"Held by: " + heldBy);
+            log.Line(L"Held by: " + HolderNames(heldBy, L", "));
         presenter.StepFailed(why, heldBy);
         return outcome;
     }
@@ -79,10 +79,13 @@ struct Run : UpgradeWatcher {
     UpgradeReport report;         // what became of each part of the upgrade, as far as it got
     std::vector<CString> waiting; // old files left to the next restart of Windows
     RestartManager holders;       // who else holds the product's files
+    std::vector<Holder> closing;  // those of them asked to close
 };
 
-// Asks whoever else holds the product's files, in any session, to close (a person decides
-// first): what the quit requests did not reach. Whether the run goes on.
+// Asks whoever else holds the product's files in Setup's own session to close (a person decides
+// first): what the quit requests did not reach. Those of other sessions are only named to the log:
+// Windows closes nothing there for Setup (not for LocalSystem in session 0 either), and a file
+// they hold stops the upgrade, which names them. Whether the run goes on.
 Answer CloseHolders(Run& run) {
     std::vector<CString> files;
     for (int item = 0; item < kItemCount; ++item)
@@ -93,13 +96,20 @@ Answer CloseHolders(Run& run) {
                      SystemErrorText(listed.code));
         return Answer::Yes;
     }
-    const std::vector<Holder> toClose = HoldersToClose(holders, ::GetCurrentProcessId());
-    if (toClose.empty())
+    if (holders.empty())
         return Answer::Yes;
-    run.log.Line(L"Holding the product's files: " + HolderNames(toClose, L", "));
-    const Answer answer = run.presenter.CloseHolders(HolderNames(toClose, L"\r\n").c_str());
+    DWORD session = 0;
+    (void)::ProcessIdToSessionId(::GetCurrentProcessId(), &session);
+    run.closing = HoldersToClose(holders, ::GetCurrentProcessId(), session);
+    run.log.Line(L"Holding the product's files: " + HolderNames(holders, L", "));
+    if (run.closing.empty()) {
+        run.log.Line("None of them is asked to close (another session's, the system's or Setup).");
+        return Answer::Yes;
+    }
+    run.log.Line(L"To be asked to close: " + HolderNames(run.closing, L", "));
+    const Answer answer = run.presenter.CloseHolders(run.closing);
     if (answer == Answer::Yes) {
-        const Result closed = run.holders.CloseHolders();
+        const Result closed = run.holders.CloseHolders(run.closing);
         run.log.Line(closed.Ok() ? CString("Asked them to close.")
                                  : "They could not all be closed: " + SystemErrorText(closed.code));
     }
@@ -120,6 +130,10 @@ Outcome ReplaceFiles(Run& run) {
     if (Result restarted = run.holders.RestartClosed(); !restarted)
         run.log.Line("The programs closed could not all be started again: " +
                      SystemErrorText(restarted.code));
+    std::vector<Holder> after;
+    if (!run.closing.empty() && run.holders.Listed(&after))
+        for (const Holder& holder : run.closing)
+            run.log.Line(HolderNames({holder}, L"") + L": " + WhatBecameOf(holder, after));
     if (!upgraded) {
         const Result& rollBack = run.report.rollBack;
         if (!rollBack)
@@ -204,7 +218,7 @@ void RemoveSetup(Run& run) {
         return;
     if (Result refused = RemovePayload(run.setupExe); !refused) {
         run.log.Line("Not deleted: ", refused);
-        run.presenter.StepFailed(refused, std::wstring());
+        run.presenter.StepFailed(refused, {});
     }
     if (Result started = StartSelfRemoval(run.setupExe, run.program.Get()); !started)
         run.log.Line("Setup.exe cannot remove itself: ", started);

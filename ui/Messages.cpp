@@ -13,7 +13,15 @@ void DiscardTypedInput() {
 }
 } // namespace
 
-int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
+std::wstring LoadText(UINT id) {
+    // LoadStringW with a zero buffer length hands out the resource's own text and its length.
+    const wchar_t* text = nullptr;
+    const int length =
+        ::LoadStringW(::GetModuleHandleA(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text ? std::wstring(text, length) : std::wstring();
+}
+
+int ShowMessage(HWND owner, const std::wstring& text, const char* caption, UINT type) {
     DiscardTypedInput();
     if (!owner || !::IsWindow(owner)) {
         // With no window of Setup's under it, the message comes to the front and stays above
@@ -23,15 +31,16 @@ int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
         owner = nullptr;
         type |= MB_SETFOREGROUND | MB_SYSTEMMODAL;
     }
-    return ::MessageBoxA(owner, text, caption ? caption : AfxGetAppName(), type);
+    return ::MessageBoxW(owner, text.c_str(), WideText(caption ? caption : AfxGetAppName()).c_str(),
+                         type);
 }
 
-std::string Filled(const char* format, std::initializer_list<std::string> fields) {
-    std::string text = format;
+std::wstring Filled(const std::wstring& format, std::initializer_list<std::wstring> fields) {
+    std::wstring text = format;
     size_t from = 0;
-    for (const std::string& field : fields) {
-        const size_t at = text.find("%s", from);
-        if (at == std::string::npos)
+    for (const std::wstring& field : fields) {
+        const size_t at = text.find(L"%s", from);
+        if (at == std::wstring::npos)
             break;
         text.replace(at, 2, field);
         from = at + field.size();
@@ -39,13 +48,17 @@ std::string Filled(const char* format, std::initializer_list<std::string> fields
     return text;
 }
 
-bool ShowFileError(HWND owner, const Result& failure, const std::wstring& heldBy) {
-    CString format;
-    if (!format.LoadString(IDS_FILE_ERROR))
-        format = "%s: %s";
-    std::string file = failure.path.Str();
+std::wstring ProgramNames(const std::vector<Holder>& holders, const wchar_t* separator) {
+    return NamesForPerson(holders, separator, LoadText(IDS_MORE_PROGRAMS));
+}
+
+bool ShowFileError(HWND owner, const Result& failure, const std::vector<Holder>& heldBy) {
+    std::wstring format = LoadText(IDS_FILE_ERROR);
+    if (format.empty())
+        format = L"%s: %s";
+    std::wstring file = WideText(failure.path.Str());
     if (!heldBy.empty())
-        file += " (" + CodePageText(heldBy, CP_ACP) + ")";
-    const std::string text = Filled(format, {file, SystemErrorText(failure.code).Str()});
-    return ShowMessage(owner, text.c_str(), nullptr, MB_OK | MB_ICONERROR) != 0;
+        file += L" (" + ProgramNames(heldBy, L", ") + L")";
+    const std::wstring text = Filled(format, {file, WideText(SystemErrorText(failure.code).Str())});
+    return ShowMessage(owner, text, nullptr, MB_OK | MB_ICONERROR) != 0;
 }

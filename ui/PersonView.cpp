@@ -56,13 +56,14 @@ Result PersonView::WorkBegins() {
     return shown;
 }
 
-RunPresenter::Answer PersonView::CloseHolders(const wchar_t* names) {
-    CString format;
-    (void)format.LoadString(IDS_CLOSE_PROGRAMS);
-    // The names, of any length, go in whole.
-    const std::string text = Filled(format, {CodePageText(names, lstrlenW(names), CP_ACP)});
-    return AnswerOf(ShowMessage(m_copy.m_hWnd, text.c_str(), nullptr, MB_YESNO | MB_ICONQUESTION),
-                    IDYES, IDNO);
+RunPresenter::Answer PersonView::CloseHolders(const std::vector<Holder>& holders) {
+    const std::wstring text =
+        Filled(LoadText(IDS_CLOSE_PROGRAMS), {ProgramNames(holders, L"\r\n")});
+    const int shown = ShowMessage(m_copy.m_hWnd, text, nullptr, MB_YESNO | MB_ICONQUESTION);
+    // Windows' Yes/No box has no Cancel: Escape and its close button do nothing. Wine's answers
+    // them with IDCANCEL, which the person meant as No. Only a box not shown at all (0) is no
+    // window.
+    return shown == IDYES ? Answer::Yes : shown ? Answer::No : Answer::NoWindow;
 }
 
 void PersonView::WorkEnds() {
@@ -70,7 +71,7 @@ void PersonView::WorkEnds() {
     ::EnableWindow(m_licence.m_hWnd, TRUE);
 }
 
-void PersonView::StepFailed(const Result& failure, const std::wstring& heldBy) {
+void PersonView::StepFailed(const Result& failure, const std::vector<Holder>& heldBy) {
     // Over the copy window while it is up; the result that follows is the licence's.
     (void)ShowFileError(m_copy.m_hWnd, failure, heldBy);
 }
@@ -81,9 +82,7 @@ bool PersonView::Tell(Outcome outcome) {
     bool told = true;
     if (RowOf(outcome).message != 0 &&
         !(outcome == Outcome::AnotherSetup && ShowTheRunningSetup())) {
-        CString text;
-        (void)text.LoadString(RowOf(outcome).message);
-        told = ShowMessage(m_licence.m_hWnd, text, nullptr, MB_OK) != 0;
+        told = ShowMessage(m_licence.m_hWnd, LoadText(RowOf(outcome).message), nullptr, MB_OK) != 0;
     }
     m_licence.DestroyWindow();
     return told;

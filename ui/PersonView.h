@@ -11,9 +11,9 @@ public:
     Answer AcceptLicence() override;
     // The licence stays on the screen, disabled, while the copy window is up.
     Result WorkBegins() override;
-    Answer CloseHolders(const wchar_t* names) override;
+    Answer CloseHolders(const std::vector<Holder>& holders) override;
     void WorkEnds() override;
-    void StepFailed(const Result& failure, const std::wstring& heldBy) override;
+    void StepFailed(const Result& failure, const std::vector<Holder>& heldBy) override;
     // Another Setup's licence, or what it shows on top, is brought to the front instead of
     // message 126 where it can be found on this desktop.
     bool Tell(Outcome outcome) override;

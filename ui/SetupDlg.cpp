@@ -54,9 +54,8 @@ void CSetupDlg::OnCancel() {
     // nothing, since the answer could not be kept.
     if (m_answered)
         return;
-    CString question;
-    (void)question.LoadString(IDS_CONFIRM_EXIT);
-    const int answer = ShowMessage(m_hWnd, question, kExitCaption, MB_YESNO);
+    // Escape and the close button (IDCANCEL under Wine, nothing under Windows) answer No.
+    const int answer = ShowMessage(m_hWnd, LoadText(IDS_CONFIRM_EXIT), kExitCaption, MB_YESNO);
     if (answer == IDYES || answer == 0) {
         m_answered = true;
         EndModalLoop(answer == IDYES ? IDCANCEL : -1);

@@ -10,7 +10,8 @@ namespace {
 constexpr char kLibrary[] = "rstrtmgr.dll";
 
 const char* const kFunctionNames[] = {"RmStartSession", "RmRegisterResources", "RmGetList",
-                                      "RmShutdown",     "RmRestart",           "RmEndSession"};
+                                      "RmShutdown",     "RmRestart",           "RmEndSession",
+                                      "RmAddFilter"};
 
 Result RmResult(DWORD code) {
     return code == ERROR_SUCCESS ? Result() : Failed(kLibrary, code);
@@ -40,32 +41,52 @@ Result RestartManager::ListHolders(const std::vector<CString>& files,
             m_session, static_cast<UINT>(names.size()), names.data(), 0, nullptr, 0, nullptr));
         !registered)
         return registered;
+    return Listed(holders);
+}
+
+Result RestartManager::Listed(std::vector<Holder>* holders) {
     // Room for as many as it reports, asked again while more come.
     UINT needed = 8;
     for (;;) {
-        std::unique_ptr<RM_PROCESS_INFO[]> found(new RM_PROCESS_INFO[needed]);
-        UINT count = needed;
+        m_found.reset(new RM_PROCESS_INFO[needed]);
+        m_count = needed;
         DWORD reasons = 0;
-        const DWORD listed = m_rm.getList(m_session, &needed, &count, found.get(), &reasons);
+        const DWORD listed = m_rm.getList(m_session, &needed, &m_count, m_found.get(), &reasons);
         if (listed == ERROR_MORE_DATA)
             continue;
         if (Result done = RmResult(listed); !done)
             return done;
-        holders->resize(count);
-        for (UINT i = 0; i < count; ++i) {
+        holders->resize(m_count);
+        for (UINT i = 0; i < m_count; ++i) {
             Holder& holder = (*holders)[i];
-            lstrcpynW(holder.name, found[i].strAppName, 256);
-            holder.processId = found[i].Process.dwProcessId;
-            holder.session = found[i].TSSessionId;
-            holder.critical = found[i].ApplicationType == RmCritical;
+            const RM_PROCESS_INFO& found = m_found[i];
+            lstrcpynW(holder.name, found.strAppName, 256);
+            holder.processId = found.Process.dwProcessId;
+            holder.session = found.TSSessionId;
+            holder.critical = found.ApplicationType == RmCritical;
+            holder.stopped = found.AppStatus & (RmStatusStopped | RmStatusStoppedOther);
+            holder.restarted = found.AppStatus & RmStatusRestarted;
         }
         return {};
     }
 }
 
-Result RestartManager::CloseHolders() {
-    m_closed = m_started;
-    return m_started ? RmResult(m_rm.shutdown(m_session, 0, nullptr)) : Result();
+Result RestartManager::CloseHolders(const std::vector<Holder>& named) {
+    if (!m_started)
+        return {};
+    // RmShutdown closes every process the session lists: those not named are kept out of it.
+    for (UINT i = 0; i < m_count; ++i) {
+        bool isNamed = false;
+        for (const Holder& holder : named)
+            isNamed = isNamed || holder.processId == m_found[i].Process.dwProcessId;
+        if (!isNamed)
+            if (Result kept = RmResult(
+                    m_rm.addFilter(m_session, nullptr, &m_found[i].Process, nullptr, RmNoShutdown));
+                !kept)
+                return kept;
+    }
+    m_closed = true;
+    return RmResult(m_rm.shutdown(m_session, 0, nullptr));
 }
 
 Result RestartManager::RestartClosed() {
@@ -73,8 +94,10 @@ Result RestartManager::RestartClosed() {
     return m_closed ? RmResult(m_rm.restart(m_session, 0, nullptr)) : Result();
 }
 
-std::wstring HoldersOf(const CString& path) {
+std::vector<Holder> HoldersOf(const CString& path) {
     RestartManager rm;
     std::vector<Holder> holders;
-    return rm.ListHolders({path}, &holders) ? HolderNames(holders, L", ") : std::wstring();
+    if (!rm.ListHolders({path}, &holders))
+        holders.clear();
+    return holders;
 }

@@ -34,6 +34,7 @@ constexpr UINT kWrongVersionString = 122;
 constexpr UINT kUpgradeIncompleteString = 124;
 constexpr UINT kFileErrorString = 125;
 constexpr UINT kUpgradeRestartString = 127;
+constexpr UINT kCloseProgramsString = 128;
 
 // The language whose resources Setup's loader picks in this run: the variant of the user's
 // language among the three Setup has, English otherwise. Setup inherits the test's locale

@@ -8,6 +8,7 @@
 #include "Staging.h"
 #include "UiDriver.h"
 #include "engine_test_support.h"
+#include "restart_manager.h"
 #include "setup_program.h"
 #include "test_files.h"
 #include "upgrade/Journal.h"
@@ -129,6 +130,7 @@ protected:
     }
     void TearDown() override {
         m_holders.clear();
+        RemoveRestartManagerDescription();
         if (m_lock && m_lock != INVALID_HANDLE_VALUE)
             ::CloseHandle(m_lock);
         product::RemoveProductRegistry();
@@ -382,9 +384,10 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, UnattendedTest, testing::ValuesIn(kUnattended
                          });
 
 // A program of the product running from the install tree (not one of the three windows, so
-// nobody asks it to quit): its file is renamed aside and replaced at once, the old one deleted at
-// the next restart (3010). A second run before the restart is no failure; the restart (every
-// process ended, wineboot -r) leaves every file new and nothing of the run behind.
+// nobody asks it to quit; in another session, so Restart Manager is not asked either): its file is
+// renamed aside and replaced at once, the old one deleted at the next restart (3010). A second run
+// before the restart is no failure; the restart (every process ended, wineboot -r) leaves every
+// file new and nothing of the run behind.
 TEST_F(UnattendedTest, AProgramRunningFromTheInstallTreeIsReplacedAndItsOldFileGoesAtTheRestart) {
     const std::string& running = m_product.destinationFiles[5];
     const long long ticks = product::FileTicks(running);
@@ -394,6 +397,10 @@ TEST_F(UnattendedTest, AProgramRunningFromTheInstallTreeIsReplacedAndItsOldFileG
     uidriver::Process program = uidriver::Process::Start(
         uidriver::Widen(running), uidriver::Widen("\"" + Victim() + "\" 600000"));
     ASSERT_TRUE(program.Started());
+    RmStandInDescription listed; // by Restart Manager, in another session: never asked to close
+    listed.processes = {{program.Id(), "Quillo 辭典檢視器", CurrentSessionId() + 1}};
+    listed.processes[0].files = {running};
+    ASSERT_TRUE(InstallRestartManagerStandIn() && WriteRestartManagerDescription(listed));
     const TreeSnapshot before = SnapshotTree(m_product.installBase);
 
     EXPECT_EQ(3010, RunAsAScriptWould("/quiet"));

@@ -155,6 +155,7 @@ void UpgradeRunTest::TearDown() {
     m_setup.Kill();
     m_productProgram.Kill();
     m_holders.clear();
+    RemoveRestartManagerDescription();
     product::RemoveProductRegistry();
     // A program may still hold a file for a moment after it ended.
     uidriver::WaitUntil([this] { return product::DeleteTree(m_root); }, 5000, 100);

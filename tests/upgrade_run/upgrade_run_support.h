@@ -8,6 +8,7 @@
 #include "Staging.h"
 #include "UiDriver.h"
 #include "helper_programs.h"
+#include "restart_manager.h"
 #include "setup_program.h"
 #include "test_files.h"
 
