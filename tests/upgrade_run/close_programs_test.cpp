@@ -80,8 +80,8 @@ TEST_P(ClosingProgramsTest, NamesTheProgramClosesItOnlyOnYesAndLogsWhatBecameOfI
     EXPECT_TRUE(c.result == kUpgradeDoneString
                     ? product::ReadFileBytes(held) == product::PayloadContent(5)
                     : InstallTreeUnchanged());
-    char temp[MAX_PATH] = {}; // Setup's newest log there
-    std::string log, name = std::string(temp, ::GetTempPathA(MAX_PATH, temp));
+    // Setup's newest log in its folder (an elevated run's).
+    std::string log, name = "C:\\windows\\Logs\\QuilloSetup\\";
     for (const std::string& entry : FolderEntries(name))
         log = entry.rfind("QuilloSetup-", 0) ? log : product::ReadFileBytes(name + entry);
     EXPECT_NE(log.find(kName + std::string(" (process ")), std::string::npos) << log;
