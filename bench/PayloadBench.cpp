@@ -78,6 +78,16 @@ void Reset(const PayloadTree& tree) {
     }
 }
 
+// The floor's copy of row `row`: CopyFileA over the destination, then the copy flushed.
+void CopyFileAAndFlush(const PayloadTree& tree, int row) {
+    const std::string& to = tree.paths.destinationFiles[row];
+    ::CopyFileA(tree.paths.payloadFiles[row].c_str(), to.c_str(), FALSE);
+    HANDLE file = ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ::FlushFileBuffers(file);
+    ::CloseHandle(file);
+}
+
 // Whether every destination now holds its payload file (its size and its time).
 bool AllReplaced(const PayloadTree& tree) {
     for (int row = 0; row < kPayloadRowCount; ++row) {
@@ -167,13 +177,7 @@ void RunPayloadBench() {
                         double start = Now();
                         unsigned char digest[32];
                         for (int row = 0; row < kPayloadRowCount; ++row) {
-                            const std::string& to = tree.paths.destinationFiles[row];
-                            ::CopyFileA(tree.paths.payloadFiles[row].c_str(), to.c_str(), FALSE);
-                            HANDLE file =
-                                ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr);
-                            ::FlushFileBuffers(file);
-                            ::CloseHandle(file);
+                            CopyFileAAndFlush(tree, row);
                             Sha256 sha;
                             if (!sha.Start() || !sha.Add(tree.contents[row].data(), kPayloadSize) ||
                                 !sha.Finish(digest))
@@ -198,15 +202,8 @@ void RunPayloadBench() {
     jobs.push_back({"CopyFileA and flush", [&] {
                         Reset(tree);
                         double start = Now();
-                        for (int row = 0; row < kPayloadRowCount; ++row) {
-                            const std::string& to = tree.paths.destinationFiles[row];
-                            ::CopyFileA(tree.paths.payloadFiles[row].c_str(), to.c_str(), FALSE);
-                            HANDLE file =
-                                ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr);
-                            ::FlushFileBuffers(file);
-                            ::CloseHandle(file);
-                        }
+                        for (int row = 0; row < kPayloadRowCount; ++row)
+                            CopyFileAAndFlush(tree, row);
                         double elapsed = Now() - start;
                         if (!AllReplaced(tree))
                             Problem("CopyFileA left a destination without its payload");

@@ -1,5 +1,7 @@
 #include "run/CleanupCommandLine.h"
 
+#include "upgrade/PathRules.h"
+
 namespace {
 
 // One argument after the program name, quoted so that the split gives it back unchanged:
@@ -25,17 +27,6 @@ std::string QuoteArgument(const std::string& text) {
     return quoted;
 }
 
-// `value` in signed decimal. (std::to_string would bring the run-time's whole number formatter.)
-std::string Decimal(long value) {
-    unsigned long magnitude =
-        value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
-        magnitude /= 10;
-    } while (magnitude != 0);
-    return value < 0 ? "-" + digits : digits;
-}
 } // namespace
 
 std::string BuildCleanupCommandLine(const std::string& tempCopyPath, long handleValue,
@@ -43,5 +34,5 @@ std::string BuildCleanupCommandLine(const std::string& tempCopyPath, long handle
     if (tempCopyPath.find('"') != std::string::npos) {
         return std::string();
     }
-    return "\"" + tempCopyPath + "\" " + Decimal(handleValue) + " " + QuoteArgument(modulePath);
+    return "\"" + tempCopyPath + "\" " + DecimalText(handleValue) + " " + QuoteArgument(modulePath);
 }

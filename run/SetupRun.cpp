@@ -42,9 +42,7 @@ CString OwnModulePath() {
 }
 
 CString Decimal(unsigned long value) {
-    char digits[16];
-    wsprintfA(digits, "%lu", value);
-    return digits;
+    return DecimalText(value);
 }
 
 // What a run carries from step to step. It is the engine's watcher: the presenter is kept

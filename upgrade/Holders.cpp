@@ -1,14 +1,12 @@
 #include "upgrade/Holders.h"
 
+#include "upgrade/PathRules.h"
+
 namespace {
-// `value` in decimal digits. (std::to_wstring would bring the run-time's whole formatter.)
+// `value` in decimal digits, as wide text.
 std::wstring Decimal(unsigned long value) {
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + value % 10));
-        value /= 10;
-    } while (value != 0);
-    return digits;
+    const std::string digits = DecimalText(value);
+    return std::wstring(digits.begin(), digits.end());
 }
 } // namespace
 

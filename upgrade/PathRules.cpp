@@ -13,6 +13,17 @@ bool IsLetter(char c) {
 }
 } // namespace
 
+std::string DecimalText(long long value) {
+    unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
+                                             : static_cast<unsigned long long>(value);
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return value < 0 ? "-" + digits : digits;
+}
+
 std::string FolderOfPath(const std::string& path, LeadBytePredicate isLeadByte) {
     std::string::size_type lastSeparator = std::string::npos;
     for (std::string::size_type i = 0; i < path.size(); ++i) {

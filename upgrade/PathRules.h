@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <string>
 
+// `value` in signed decimal digits. (std::to_string would bring the run-time's whole number
+// formatter into Setup.exe.)
+std::string DecimalText(long long value);
+
 // Tells whether a byte is the lead byte of a double-byte character in the code page in use;
 // nullptr stands for a single-byte code page.
 using LeadBytePredicate = bool (*)(unsigned char);

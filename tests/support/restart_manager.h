@@ -9,14 +9,7 @@
 #include <string>
 #include <vector>
 
-// Restart Manager's error codes, which MinGW's winerror.h lacks.
-#ifndef ERROR_FAIL_SHUTDOWN
-#define ERROR_FAIL_NOACTION_REBOOT 350L
-#define ERROR_FAIL_SHUTDOWN 351L
-#define ERROR_FAIL_RESTART 352L
-#define ERROR_MAX_SESSIONS_REACHED 353L
-#define ERROR_REQUEST_OUT_OF_SEQUENCE 776L
-#endif
+#include "../restart_manager/rm_error_codes.h"
 
 namespace testsupport {
 
