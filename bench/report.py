@@ -12,7 +12,7 @@ import re
 import subprocess
 import sys
 
-SIZE_LIMIT = 112 * 1024
+SIZE_LIMIT = 108 * 1024
 
 DEFINITIONS = [
     "- Registration: `UpgradeProduct` as Setup runs it, on a staged product whose installed files "

@@ -114,4 +114,19 @@ TEST(IsAbsolutePathTest, DriveAndUncPathsOnly) {
         EXPECT_FALSE(IsAbsolutePath(path)) << path;
 }
 
+// The 16-bit long division agrees with the compiler's 64-bit one at every width.
+TEST(DividedByTest, AgreesWithDivision) {
+    const unsigned long long values[] = {0, 9, 65535, 4294967295ull, 4294967296ull,
+                                         133484304001234567ull, ~0ull};
+    for (unsigned long long value : values)
+        for (unsigned divisor : {1u, 10u, 125u, 625u, 65535u, 65536u}) {
+            unsigned remainder = 99999;
+            EXPECT_EQ(value / divisor, DividedBy(value, divisor, &remainder)) << value;
+            EXPECT_EQ(value % divisor, remainder) << value << " / " << divisor;
+        }
+    EXPECT_EQ("-9223372036854775808", DecimalText(-9223372036854775807ll - 1));
+    EXPECT_EQ("18446744073709551", DecimalText(18446744073709551ll));
+    EXPECT_EQ("0", DecimalText(0));
+}
+
 } // namespace

@@ -1,6 +1,6 @@
 # Fails when the file FILE is larger than LIMIT bytes; says how large it is and
 # how much is left below the limit.
-#   cmake -DFILE=Setup.exe -DLIMIT=114688 -P setup_size.cmake
+#   cmake -DFILE=Setup.exe -DLIMIT=110592 -P setup_size.cmake
 file(SIZE "${FILE}" size)
 math(EXPR left "${LIMIT} - ${size}")
 if(size GREATER LIMIT)

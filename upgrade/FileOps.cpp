@@ -6,8 +6,6 @@
 #include <vector>
 
 namespace {
-constexpr long long kTicksPerSecond = 10000000;
-
 bool IsAbsenceError(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -132,7 +130,11 @@ FileProbe ProbeFile(const CString& path) {
         probe.kind = FileProbe::Kind::File;
         probe.lastWrite = (static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                           data.ftLastWriteTime.dwLowDateTime;
-        probe.mtime = probe.lastWrite / kTicksPerSecond;
+        // Whole seconds of 10,000,000 ticks: 2^7 x 125 x 625.
+        unsigned rest = 0;
+        probe.mtime = static_cast<long long>(DividedBy(
+            DividedBy(static_cast<unsigned long long>(probe.lastWrite) >> 7, 125, &rest), 625,
+            &rest));
         probe.size =
             (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         probe.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;

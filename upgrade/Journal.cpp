@@ -22,16 +22,6 @@ const char* ReadNumber(const char* p, const char* end, char stop, unsigned long 
     return p + 1;
 }
 
-void AppendDecimal(std::string& text, unsigned long long value) {
-    char digits[20];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count > 0)
-        text += digits[--count];
-}
 } // namespace
 
 const char* JournalNameOf(JournalState state) {
@@ -44,9 +34,9 @@ std::string FormatJournal(const Journal& journal) {
         text += entry.adds ? 'a' : 'r';
         text += static_cast<char>('0' + entry.item);
         text += ' ';
-        AppendDecimal(text, entry.size);
+        text += DecimalText(static_cast<long long>(entry.size));
         text += ' ';
-        AppendDecimal(text, static_cast<unsigned long long>(entry.lastWrite));
+        text += DecimalText(entry.lastWrite);
         text += "\r\n";
     }
     return text + kEnd;

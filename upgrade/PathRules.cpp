@@ -13,13 +13,26 @@ bool IsLetter(char c) {
 }
 } // namespace
 
+unsigned long long DividedBy(unsigned long long value, unsigned divisor, unsigned* remainder) {
+    unsigned long long quotient = 0;
+    unsigned rest = 0;
+    for (int shift = 48; shift >= 0; shift -= 16) {
+        const unsigned part = (rest << 16) | static_cast<unsigned>((value >> shift) & 0xFFFF);
+        quotient |= static_cast<unsigned long long>(part / divisor) << shift;
+        rest = part % divisor;
+    }
+    *remainder = rest;
+    return quotient;
+}
+
 std::string DecimalText(long long value) {
     unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
                                              : static_cast<unsigned long long>(value);
     std::string digits;
     do {
-        digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
-        magnitude /= 10;
+        unsigned digit = 0;
+        magnitude = DividedBy(magnitude, 10, &digit);
+        digits.insert(digits.begin(), static_cast<char>('0' + digit));
     } while (magnitude != 0);
     return value < 0 ? "-" + digits : digits;
 }

@@ -9,6 +9,9 @@
 // `value` in signed decimal digits. (std::to_string would bring the run-time's whole number
 // formatter into Setup.exe.)
 std::string DecimalText(long long value);
+// `value` divided by `divisor` (1 to 65536), rounded down; `remainder` receives the rest. It
+// divides in 16-bit steps, so that Setup.exe needs no 64-bit division routine of the compiler's.
+unsigned long long DividedBy(unsigned long long value, unsigned divisor, unsigned* remainder);
 
 // Tells whether a byte is the lead byte of a double-byte character in the code page in use;
 // nullptr stands for a single-byte code page.
