@@ -58,7 +58,8 @@ void __throw_out_of_range_fmt(const char*, ...) {
 // told never to make one: an import it would need fails the link), so there is nothing to relocate.
 // Setup calls no function of the math library, so no math error is ever raised; 0 leaves one to
 // the library's default handling.
-extern "C" void _pei386_runtime_relocator() {}
+extern "C" void _pei386_runtime_relocator() {
+}
 extern "C" int _matherr(struct _exception*) {
     return 0;
 }

@@ -132,9 +132,9 @@ FileProbe ProbeFile(const CString& path) {
                           data.ftLastWriteTime.dwLowDateTime;
         // Whole seconds of 10,000,000 ticks: 2^7 x 125 x 625.
         unsigned rest = 0;
-        probe.mtime = static_cast<long long>(DividedBy(
-            DividedBy(static_cast<unsigned long long>(probe.lastWrite) >> 7, 125, &rest), 625,
-            &rest));
+        probe.mtime = static_cast<long long>(
+            DividedBy(DividedBy(static_cast<unsigned long long>(probe.lastWrite) >> 7, 125, &rest),
+                      625, &rest));
         probe.size =
             (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         probe.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
