@@ -103,7 +103,3 @@ int AfxWinMain(HINSTANCE instance) {
     app->InitInstance();
     return app->ExitInstance();
 }
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    return AfxWinMain(instance);
-}

@@ -1,5 +1,4 @@
-// The run-time helpers of Setup.exe that end it on a fault it cannot carry on from, and two
-// start-up hooks it has no use for.
+// The run-time helpers of Setup.exe that end it on a fault it cannot carry on from.
 // Setup.exe is built without exceptions: the allocation functions are replaced as the language
 // lets every program replace them ([replacement.functions]), and the standard library's
 // throw helpers that its headers call are defined here rather than taken from the library, which
@@ -52,14 +51,3 @@ void __throw_out_of_range_fmt(const char*, ...) {
     AfxFatalExit();
 }
 } // namespace std
-
-// Two hooks of the run-time start-up code that have nothing to do in Setup.exe; the library's own
-// versions report through stdio and weigh 4 KiB. Setup.exe has no pseudo-relocations (the linker is
-// told never to make one: an import it would need fails the link), so there is nothing to relocate.
-// Setup calls no function of the math library, so no math error is ever raised; 0 leaves one to
-// the library's default handling.
-extern "C" void _pei386_runtime_relocator() {
-}
-extern "C" int _matherr(struct _exception*) {
-    return 0;
-}
