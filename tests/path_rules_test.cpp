@@ -116,8 +116,8 @@ TEST(IsAbsolutePathTest, DriveAndUncPathsOnly) {
 
 // The 16-bit long division agrees with the compiler's 64-bit one at every width.
 TEST(DividedByTest, AgreesWithDivision) {
-    const unsigned long long values[] = {0, 9, 65535, 4294967295ull, 4294967296ull,
-                                         133484304001234567ull, ~0ull};
+    const unsigned long long values[] = {
+        0, 9, 65535, 4294967295ull, 4294967296ull, 133484304001234567ull, ~0ull};
     for (unsigned long long value : values)
         for (unsigned divisor : {1u, 10u, 125u, 625u, 65535u, 65536u}) {
             unsigned remainder = 99999;
