@@ -169,9 +169,10 @@ Result CheckPlainFile(const CString& path) {
 Result HoldFile(const CString& path, FileHandle* held) {
     const bool readOnly = ProbeFile(path).readOnly;
     // The right to write is what the system refuses while a program runs from the file; a
-    // read-only file is held with the right to rename it alone, since Windows refuses to open one
-    // for writing (Wine does not).
-    const DWORD access = GENERIC_READ | DELETE | (readOnly ? 0 : GENERIC_WRITE);
+    // read-only file is held with the rights to rename it and to change its attributes alone (its
+    // backup is deleted through this handle), since Windows refuses to open one for writing (Wine
+    // does not).
+    const DWORD access = GENERIC_READ | DELETE | (readOnly ? FILE_WRITE_ATTRIBUTES : GENERIC_WRITE);
     return RetryWhileShared([&] {
         Result opened = OpenPlainFile(path, access, 0, held);
         // A running program's file, whose loader shares reading and renaming but never writing:
