@@ -23,6 +23,12 @@ CommandLine ReadCommandLine() {
         argc = 0;
     return ParseCommandLine(argc, argv);
 }
+
+// The run with a presenter of kind `View`, whose windows close as it ends.
+template <typename View> int RunWith(const CommandLine& line) {
+    View view;
+    return RunSetup(line, view);
+}
 } // namespace
 
 BOOL CSetupApp::InitInstance() {
@@ -38,12 +44,12 @@ BOOL CSetupApp::InitInstance() {
             return FALSE;
         }
     }
-    PersonView person;   // a person's run; its windows close as the block ends
-    CopyWindowView copy; // a passive run shows the copy window alone
-    RunPresenter nobody; // a quiet run, or one not understood, shows nothing
-    RunPresenter& view = line.mode == Mode::Person    ? person
-                         : line.mode == Mode::Passive ? copy
-                                                      : nobody;
-    m_exitCode = RunSetup(line, view);
+    // A person's run; a passive run shows the copy window alone; a quiet run, or one not
+    // understood, shows nothing. Only the presenter the run needs is made: a person's loads the
+    // icon, the first use of the display, which a quiet run never makes. (Wine loads its display
+    // driver then.)
+    m_exitCode = line.mode == Mode::Person    ? RunWith<PersonView>(line)
+                 : line.mode == Mode::Passive ? RunWith<CopyWindowView>(line)
+                                              : RunWith<RunPresenter>(line);
     return FALSE;
 }

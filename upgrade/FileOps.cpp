@@ -69,19 +69,20 @@ std::wstring OwnName(HANDLE file) {
 // Whether the open `file` is the one named `path` in its folder: no link at that name led
 // elsewhere. The folder is reached the same way (a drive that stands for a folder, a mount point
 // or a junction on the way lead there alike), and the name compared as the file system spells it
-// (letter case and short names aside).
+// (letter case and short names aside). The folder's listing gives the name's long form: a search
+// for the one name, where a long path of the whole path would search every folder on the way.
 bool NamedAsOpened(HANDLE file, const CString& path) {
-    std::wstring named(MAX_PATH * 2, L'\0');
-    const DWORD length = ::GetLongPathNameW(WideText(path.Str()).c_str(), &named[0], MAX_PATH * 2);
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = ::FindFirstFileW(WideText(path.Str()).c_str(), &entry);
+    const bool listed = search != INVALID_HANDLE_VALUE && ::FindClose(search);
     FileHandle folder(::CreateFileA(FolderOf(path) + "\\", FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (length == 0 || length >= named.size() || !folder)
+    if (!listed || !folder)
         return false;
-    named.resize(length);
     std::wstring expected = OwnName(folder.Get());
     if (expected.empty() || expected.back() != L'\\')
         expected += L'\\';
-    expected += named.substr(named.find_last_of(L"\\/") + 1);
+    expected += entry.cFileName;
     const std::wstring opened = OwnName(file);
     return !opened.empty() &&
            ::CompareStringOrdinal(expected.c_str(), static_cast<int>(expected.size()),
@@ -145,12 +146,15 @@ FileProbe ProbeFile(const CString& path) {
 Result OpenPlainFile(const CString& path, DWORD access, DWORD share, FileHandle* file) {
     file->Reset(::CreateFileA(path, access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
+    // Its attributes alone: the volume's serial number that GetFileInformationByHandle also asks
+    // for is not needed, and costs Wine a query of the volume on every open.
+    FILE_ATTRIBUTE_TAG_INFO info;
     Result opened =
-        !*file                                              ? LastError(path)
-        : !::GetFileInformationByHandle(file->Get(), &info) ? LastError(path)
-        : info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY  ? Failed(path, ERROR_DIRECTORY)
-        : info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT || !NamedAsOpened(file->Get(), path)
+        !*file ? LastError(path)
+        : !::GetFileInformationByHandleEx(file->Get(), FileAttributeTagInfo, &info, sizeof info)
+            ? LastError(path)
+        : info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY ? Failed(path, ERROR_DIRECTORY)
+        : info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT || !NamedAsOpened(file->Get(), path)
             ? Failed(path, ERROR_CANT_RESOLVE_FILENAME)
             : Result();
     if (!opened)
@@ -167,9 +171,10 @@ Result CheckPlainFile(const CString& path) {
 Result HoldFile(const CString& path, FileHandle* held) {
     const bool readOnly = ProbeFile(path).readOnly;
     // The right to write is what the system refuses while a program runs from the file; a
-    // read-only file is held with the right to rename it alone, since Windows refuses to open one
-    // for writing (Wine does not).
-    const DWORD access = GENERIC_READ | DELETE | (readOnly ? 0 : GENERIC_WRITE);
+    // read-only file is held with the rights to rename it and to change its attributes alone (its
+    // backup is deleted through this handle), since Windows refuses to open one for writing (Wine
+    // does not).
+    const DWORD access = GENERIC_READ | DELETE | (readOnly ? FILE_WRITE_ATTRIBUTES : GENERIC_WRITE);
     return RetryWhileShared([&] {
         Result opened = OpenPlainFile(path, access, 0, held);
         // A running program's file, whose loader shares reading and renaming but never writing:

@@ -68,9 +68,10 @@ const CString& ActedOn(const PlanStep& step, const ProductTree& tree) {
     }
 }
 
-// Carries out one step on its file, held as `held` (and closed then, so that a deleted file's name
-// goes at once), or by its name when `held` is empty: a file the plan itself made (a staged copy
-// renamed into place, a backup) or that was not there when the plan began.
+// Carries out one step on its file, held as `held` (which still holds a renamed file, and is
+// closed after a deletion, so that a deleted file's name goes at once), or by its name when `held`
+// is empty: a file the plan itself made (a staged copy renamed into place, a backup) or that was
+// not there when the plan began.
 Result Execute(const PlanStep& step, const ProductTree& tree, FileHandle& held) {
     const CString& from = ActedOn(step, tree);
     const CString* to = step.kind == PlanStep::Kind::Rename ? &tree.Path(step.item, step.to)
@@ -79,7 +80,9 @@ Result Execute(const PlanStep& step, const ProductTree& tree, FileHandle& held) 
                             : nullptr;
     if (!held)
         return to ? RenameFile(from, *to) : RemoveFile(from);
-    Result done = to ? RenameHeld(held, *to) : DeleteHeld(held, from);
+    if (to)
+        return RenameHeld(held, *to);
+    Result done = DeleteHeld(held, from);
     held.Reset();
     return done;
 }
@@ -137,6 +140,7 @@ Result UpgradeTransaction::RollBack() {
         return {};
     for (FileHandle& held : m_held)
         held.Reset();
+    m_journalFile.Reset();
     for (NewFile& staged : m_staged)
         (void)staged.Wait();
     m_begun = false;
@@ -212,11 +216,12 @@ Result UpgradeTransaction::Commit() {
     for (const PlanStep& step : PlanCommit(m_journal)) {
         // Once the journal says Committed the upgrade is complete: a backup that cannot be
         // deleted yet is deleted by the end of the run, or the next start.
-        // The installed file is renamed away through the handle that holds it.
+        // The installed file is renamed away, and deleted as the backup, through the handle that
+        // holds it; the journal is renamed through the handle that made it.
         FileHandle byName;
-        FileHandle& file = step.kind == PlanStep::Kind::Rename && step.from == Place::Destination
-                               ? m_held[step.item]
-                               : byName;
+        FileHandle& file = step.kind == PlanStep::Kind::CommitJournal ? m_journalFile
+                           : step.from != Place::Staged               ? m_held[step.item]
+                                                                      : byName;
         if (Result done = Execute(step, m_tree, file); !done && !m_committed)
             return done;
         if (step.kind == PlanStep::Kind::CommitJournal)
@@ -227,10 +232,16 @@ Result UpgradeTransaction::Commit() {
 
 Result UpgradeTransaction::WriteJournal() {
     const CString& staged = m_tree.StagedJournalPath();
-    if (Result written = WriteNewFile(staged, FormatJournal(m_journal), CString()); !written)
-        return written;
+    const std::string text = FormatJournal(m_journal);
+    DWORD written = 0;
+    Result made =
+        AfxCreateNewFile(WideText(staged.Str()), GENERIC_WRITE | DELETE, 0, &m_journalFile);
+    if (made && (!::WriteFile(m_journalFile.Get(), text.data(), static_cast<DWORD>(text.size()),
+                              &written, nullptr) ||
+                 written != text.size() || !::FlushFileBuffers(m_journalFile.Get())))
+        made = LastError(staged);
     // The journal appears under its name in one step: whole, or not at all.
-    return RenameFile(staged, m_tree.JournalPath(JournalState::Committing));
+    return made ? RenameHeld(m_journalFile, m_tree.JournalPath(JournalState::Committing)) : made;
 }
 
 Result UpgradeTransaction::Recover(const ProductTree& tree, Recovery* found,

@@ -66,6 +66,7 @@ private:
     Journal m_journal;
     FileHandle m_held[kItemCount]; // the installed files held, by item
     NewFile m_staged[kItemCount];  // the staged copies, flushed while the next is copied
+    FileHandle m_journalFile;      // the journal, held from its making
     bool m_begun = false;
     bool m_committed = false;
 };

@@ -7,6 +7,7 @@
 #include "engine_test_support.h"
 #include "test_files.h"
 #include "upgrade/AppListRegistration.h"
+#include "upgrade/FileOps.h"
 #include "upgrade/InstallInfo.h"
 #include "upgrade/Journal.h"
 #include "upgrade/PathRules.h"
@@ -440,6 +441,18 @@ bool GrantEveryone(const std::string& path) {
     if (everyone)
         ::FreeSid(everyone);
     return ok;
+}
+
+// A file named in its short (8.3) form is the plain file of that name: the name compared with the
+// open file's is the long one its folder lists.
+TEST_F(UpgradeEngineTest, APlainFileOpensByItsShortName) {
+    Stage(Options());
+    const std::string named =
+        CodePageText(AfxShortPathOf(WideText(m_product.destinationFiles[1])), CP_ACP);
+    ASSERT_NE(named, m_product.destinationFiles[1]) << "no short name here";
+    FileHandle file;
+    const Result opened = OpenPlainFile(named.c_str(), GENERIC_READ, FILE_SHARE_READ, &file);
+    EXPECT_TRUE(opened) << named << ": " << opened.code;
 }
 
 TEST_F(UpgradeEngineTest, ReplacedFilesKeepAttributesCreationTimeAndAccessRules) {
