@@ -9,9 +9,9 @@
 #include <vector>
 
 namespace {
-// Gives `target` the access rules (the discretionary access list) of `like`. A file system that
-// keeps none has none to give.
-bool CopyAccessRules(const CString& like, const CString& target) {
+// Gives the file open as `target` the access rules (the discretionary access list) of `like`. A
+// file system that keeps none has none to give.
+bool CopyAccessRules(const CString& like, HANDLE target) {
     DWORD needed = 0;
     ::GetFileSecurityA(like, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
     if (needed == 0)
@@ -19,7 +19,14 @@ bool CopyAccessRules(const CString& like, const CString& target) {
     std::vector<BYTE> descriptor(needed);
     return ::GetFileSecurityA(like, DACL_SECURITY_INFORMATION, descriptor.data(), needed,
                               &needed) &&
-           ::SetFileSecurityA(target, DACL_SECURITY_INFORMATION, descriptor.data());
+           ::SetKernelObjectSecurity(target, DACL_SECURITY_INFORMATION, descriptor.data());
+}
+
+LARGE_INTEGER Ticks(const FILETIME& time) {
+    LARGE_INTEGER ticks;
+    ticks.LowPart = time.dwLowDateTime;
+    ticks.HighPart = static_cast<LONG>(time.dwHighDateTime);
+    return ticks;
 }
 } // namespace
 
@@ -56,7 +63,8 @@ void NewFile::FinishLater(const FILETIME& lastWrite, const CString& like) {
 
 Result NewFile::Create(const CString& path) {
     // A name taken already (ERROR_FILE_EXISTS) is not ours: never deleted.
-    Result created = AfxCreateNewFile(WideText(path.Str()), GENERIC_WRITE, 0, &m_file);
+    // The right to change its access rules too: Finish gives it the installed file's.
+    Result created = AfxCreateNewFile(WideText(path.Str()), GENERIC_WRITE | WRITE_DAC, 0, &m_file);
     if (created)
         m_path = path;
     return created;
@@ -71,15 +79,23 @@ Result NewFile::Write(const void* data, DWORD size) {
 
 Result NewFile::Finish(const FILETIME* lastWrite, const CString& like) {
     WIN32_FILE_ATTRIBUTE_DATA old;
-    bool replaces = ::GetFileAttributesExA(like, GetFileExInfoStandard, &old) != FALSE;
-    if (!::SetFileTime(m_file.Get(), replaces ? &old.ftCreationTime : nullptr, nullptr,
-                       lastWrite) ||
-        !::FlushFileBuffers(m_file.Get()))
+    const bool replaces = ::GetFileAttributesExA(like, GetFileExInfoStandard, &old) != FALSE;
+    // Times and attributes in one call on the open file (a zero leaves one as it is): of the
+    // attributes, those a file may be given (read-only, hidden, system, archive, normal,
+    // temporary, offline, not indexed). A read-only attribute does not take the right to write
+    // from this handle.
+    FILE_BASIC_INFO basic = {};
+    if (replaces) {
+        const DWORD attributes = old.dwFileAttributes & 0x31A7;
+        basic.CreationTime = Ticks(old.ftCreationTime);
+        basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    }
+    if (lastWrite)
+        basic.LastWriteTime = Ticks(*lastWrite);
+    if (!::SetFileInformationByHandle(m_file.Get(), FileBasicInfo, &basic, sizeof basic) ||
+        (replaces && !CopyAccessRules(like, m_file.Get())) || !::FlushFileBuffers(m_file.Get()))
         return LastError(m_path);
     m_file.Reset();
-    if (replaces &&
-        (!CopyAccessRules(like, m_path) || !::SetFileAttributesA(m_path, old.dwFileAttributes)))
-        return LastError(m_path);
     m_finished = true;
     return {};
 }
