@@ -66,14 +66,28 @@ std::wstring OwnName(HANDLE file) {
     return name;
 }
 
+// Whether `a` and `b` are the same name, letter case aside.
+bool SameName(const std::wstring& a, const wchar_t* b, size_t length) {
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b,
+                                  static_cast<int>(length), TRUE) == CSTR_EQUAL;
+}
+
 // Whether the open `file` is the one named `path` in its folder: no link at that name led
-// elsewhere. The folder is reached the same way (a drive that stands for a folder, a mount point
-// or a junction on the way lead there alike), and the name compared as the file system spells it
-// (letter case and short names aside). The folder's listing gives the name's long form: a search
-// for the one name, where a long path of the whole path would search every folder on the way.
+// elsewhere. Most often the file system's own name for it is the path itself below its drive, and
+// nothing more need be looked at. Otherwise the folder is reached the same way (a drive that
+// stands for a folder, a mount point or a junction on the way lead there alike), and the name
+// compared as the file system spells it (letter case and short names aside). The folder's listing
+// gives the name's long form: a search for the one name, where a long path of the whole path
+// would search every folder on the way.
 bool NamedAsOpened(HANDLE file, const CString& path) {
+    const std::wstring opened = OwnName(file);
+    const std::wstring wide = WideText(path.Str());
+    if (opened.empty())
+        return false;
+    if (wide.size() > 2 && wide[1] == L':' && SameName(opened, &wide[2], wide.size() - 2))
+        return true;
     WIN32_FIND_DATAW entry;
-    const HANDLE search = ::FindFirstFileW(WideText(path.Str()).c_str(), &entry);
+    const HANDLE search = ::FindFirstFileW(wide.c_str(), &entry);
     const bool listed = search != INVALID_HANDLE_VALUE && ::FindClose(search);
     FileHandle folder(::CreateFileA(FolderOf(path) + "\\", FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -83,11 +97,7 @@ bool NamedAsOpened(HANDLE file, const CString& path) {
     if (expected.empty() || expected.back() != L'\\')
         expected += L'\\';
     expected += entry.cFileName;
-    const std::wstring opened = OwnName(file);
-    return !opened.empty() &&
-           ::CompareStringOrdinal(expected.c_str(), static_cast<int>(expected.size()),
-                                  opened.c_str(), static_cast<int>(opened.size()),
-                                  TRUE) == CSTR_EQUAL;
+    return SameName(expected, opened.c_str(), opened.size());
 }
 } // namespace
 
