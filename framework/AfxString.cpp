@@ -24,16 +24,17 @@ std::string CodePageText(const wchar_t* text, int length, UINT codePage, bool ex
     return lossy ? std::string() : bytes;
 }
 
+std::wstring AfxLoadText(UINT id) {
+    // LoadStringW with a zero buffer length hands out the resource's own text and its length, so
+    // no string is ever cut at a buffer size.
+    const wchar_t* text = nullptr;
+    const int length =
+        ::LoadStringW(::GetModuleHandleA(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text ? std::wstring(text, length) : std::wstring();
+}
+
 BOOL CString::LoadString(UINT id) {
-    // LoadStringW with a zero buffer length hands out the resource's own text
-    // and its length, so no string is ever cut at a buffer size.
-    const wchar_t* wide = nullptr;
-    int wideLength =
-        ::LoadStringW(::GetModuleHandleA(nullptr), id, reinterpret_cast<LPWSTR>(&wide), 0);
-    if (wideLength <= 0 || wide == nullptr) {
-        m_text.clear();
-        return FALSE;
-    }
-    m_text = CodePageText(wide, wideLength, CP_ACP);
-    return TRUE;
+    const std::wstring wide = AfxLoadText(id);
+    m_text = CodePageText(wide, CP_ACP);
+    return !wide.empty();
 }

@@ -62,6 +62,9 @@ private:
     std::string m_text;
 };
 
+// String resource `id` of the program in the language the resource loader picks, whole whatever
+// its length, in UTF-16 ("" when absent).
+std::wstring AfxLoadText(UINT id);
 // `text`, 8-bit in code page `codePage`, as UTF-16.
 std::wstring WideText(const std::string& text, UINT codePage = CP_ACP);
 // `length` characters of `text` in the 8-bit code page `codePage`. With `exact`, "" when the code

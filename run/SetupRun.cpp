@@ -41,10 +41,6 @@ CString OwnModulePath() {
     return path.empty() ? CString() : AnsiPathOf(path);
 }
 
-CString Decimal(unsigned long value) {
-    return DecimalText(value);
-}
-
 // What a run carries from step to step. It is the engine's watcher: the presenter is kept
 // responsive and the log told each decision while the engine works.
 struct Run : UpgradeWatcher {
@@ -118,8 +114,9 @@ Answer CloseHolders(Run& run) {
 // replaced, the programs closed started again.
 Outcome ReplaceFiles(Run& run) {
     RunningPrograms programs;
-    run.log.Line("Asked " + Decimal(programs.AskToQuit()) + " of the product's programs to quit.");
-    run.log.Line(Decimal(programs.WaitForThemToEnd(run)) +
+    run.log.Line("Asked " + DecimalText(programs.AskToQuit()) +
+                 " of the product's programs to quit.");
+    run.log.Line(DecimalText(programs.WaitForThemToEnd(run)) +
                  " of them still running after the wait.");
     if (const Answer answer = CloseHolders(run); answer != Answer::Yes)
         return answer == Answer::No ? Outcome::Cancelled : Outcome::NoWindow;
@@ -271,7 +268,6 @@ int RunSetup(const CommandLine& line, RunPresenter& presenter) {
     // does a run whose outcome the person was not told.
     if (person && row.endsSetup && told)
         RemoveSetup(run);
-    run.log.Line("Exit code " + Decimal(static_cast<unsigned long>(row.exitCode)) + " (" +
-                 row.logText + ")");
+    run.log.Line("Exit code " + DecimalText(row.exitCode) + " (" + row.logText + ")");
     return row.exitCode;
 }

@@ -13,14 +13,6 @@ void DiscardTypedInput() {
 }
 } // namespace
 
-std::wstring LoadText(UINT id) {
-    // LoadStringW with a zero buffer length hands out the resource's own text and its length.
-    const wchar_t* text = nullptr;
-    const int length =
-        ::LoadStringW(::GetModuleHandleA(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
-    return length > 0 && text ? std::wstring(text, length) : std::wstring();
-}
-
 int ShowMessage(HWND owner, const std::wstring& text, const char* caption, UINT type) {
     DiscardTypedInput();
     if (!owner || !::IsWindow(owner)) {
@@ -49,11 +41,11 @@ std::wstring Filled(const std::wstring& format, std::initializer_list<std::wstri
 }
 
 std::wstring ProgramNames(const std::vector<Holder>& holders, const wchar_t* separator) {
-    return NamesForPerson(holders, separator, LoadText(IDS_MORE_PROGRAMS));
+    return NamesForPerson(holders, separator, AfxLoadText(IDS_MORE_PROGRAMS));
 }
 
 bool ShowFileError(HWND owner, const Result& failure, const std::vector<Holder>& heldBy) {
-    std::wstring format = LoadText(IDS_FILE_ERROR);
+    std::wstring format = AfxLoadText(IDS_FILE_ERROR);
     if (format.empty())
         format = L"%s: %s";
     std::wstring file = WideText(failure.path.Str());

@@ -7,9 +7,6 @@
 #include <initializer_list>
 #include <string>
 
-// String resource `id` in the language the resource loader picks, whole whatever its length, in
-// UTF-16 ("" when absent).
-std::wstring LoadText(UINT id);
 // Shows a message box owned by `owner` (nullptr: none), captioned `caption` (nullptr: the
 // application's name), in UTF-16, so that names outside the system's code page show as they are.
 // The keys and clicks typed while Setup was busy are discarded first, so that only what the

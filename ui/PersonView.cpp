@@ -58,7 +58,7 @@ Result PersonView::WorkBegins() {
 
 RunPresenter::Answer PersonView::CloseHolders(const std::vector<Holder>& holders) {
     const std::wstring text =
-        Filled(LoadText(IDS_CLOSE_PROGRAMS), {ProgramNames(holders, L"\r\n")});
+        Filled(AfxLoadText(IDS_CLOSE_PROGRAMS), {ProgramNames(holders, L"\r\n")});
     const int shown = ShowMessage(m_copy.m_hWnd, text, nullptr, MB_YESNO | MB_ICONQUESTION);
     // Windows' Yes/No box has no Cancel: Escape and its close button do nothing. Wine's answers
     // them with IDCANCEL, which the person meant as No. Only a box not shown at all (0) is no
@@ -82,7 +82,8 @@ bool PersonView::Tell(Outcome outcome) {
     bool told = true;
     if (RowOf(outcome).message != 0 &&
         !(outcome == Outcome::AnotherSetup && ShowTheRunningSetup())) {
-        told = ShowMessage(m_licence.m_hWnd, LoadText(RowOf(outcome).message), nullptr, MB_OK) != 0;
+        told =
+            ShowMessage(m_licence.m_hWnd, AfxLoadText(RowOf(outcome).message), nullptr, MB_OK) != 0;
     }
     m_licence.DestroyWindow();
     return told;

@@ -55,7 +55,7 @@ void CSetupDlg::OnCancel() {
     if (m_answered)
         return;
     // Escape and the close button (IDCANCEL under Wine, nothing under Windows) answer No.
-    const int answer = ShowMessage(m_hWnd, LoadText(IDS_CONFIRM_EXIT), kExitCaption, MB_YESNO);
+    const int answer = ShowMessage(m_hWnd, AfxLoadText(IDS_CONFIRM_EXIT), kExitCaption, MB_YESNO);
     if (answer == IDYES || answer == 0) {
         m_answered = true;
         EndModalLoop(answer == IDYES ? IDCANCEL : -1);

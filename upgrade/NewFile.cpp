@@ -63,8 +63,10 @@ void NewFile::FinishLater(const FILETIME& lastWrite, const CString& like) {
 
 Result NewFile::Create(const CString& path) {
     // A name taken already (ERROR_FILE_EXISTS) is not ours: never deleted.
-    // The right to change its access rules too: Finish gives it the installed file's.
-    Result created = AfxCreateNewFile(WideText(path.Str()), GENERIC_WRITE | WRITE_DAC, 0, &m_file);
+    // The rights to change its access rules (Finish gives it the installed file's) and to rename it
+    // through the handle that Finish may keep.
+    Result created =
+        AfxCreateNewFile(WideText(path.Str()), GENERIC_WRITE | WRITE_DAC | DELETE, 0, &m_file);
     if (created)
         m_path = path;
     return created;
@@ -77,7 +79,7 @@ Result NewFile::Write(const void* data, DWORD size) {
     return written == size ? Result() : Failed(m_path, ERROR_DISK_FULL);
 }
 
-Result NewFile::Finish(const FILETIME* lastWrite, const CString& like) {
+Result NewFile::Finish(const FILETIME* lastWrite, const CString& like, FileHandle* keep) {
     WIN32_FILE_ATTRIBUTE_DATA old;
     const bool replaces = ::GetFileAttributesExA(like, GetFileExInfoStandard, &old) != FALSE;
     // Times and attributes in one call on the open file (a zero leaves one as it is): of the
@@ -95,17 +97,20 @@ Result NewFile::Finish(const FILETIME* lastWrite, const CString& like) {
     if (!::SetFileInformationByHandle(m_file.Get(), FileBasicInfo, &basic, sizeof basic) ||
         (replaces && !CopyAccessRules(like, m_file.Get())) || !::FlushFileBuffers(m_file.Get()))
         return LastError(m_path);
+    if (keep)
+        *keep = std::move(m_file);
     m_file.Reset();
     m_finished = true;
     return {};
 }
 
-Result WriteNewFile(const CString& path, std::string_view bytes, const CString& like) {
+Result WriteNewFile(const CString& path, std::string_view bytes, const CString& like,
+                    FileHandle* keep) {
     NewFile file;
     Result done = file.Create(path);
     if (done)
         done = file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
-    return done ? file.Finish(nullptr, like) : done;
+    return done ? file.Finish(nullptr, like, keep) : done;
 }
 
 Result CopyToNewFile(const CString& source, const CString& target, const CString& like,

@@ -24,8 +24,8 @@ public:
     Result Write(const void* data, DWORD size);
     // Gives the file the last-write time `lastWrite` (unless null) and, when `like` names an
     // existing file, that file's attributes, creation time and access rules; writes it through
-    // to the disk and closes it.
-    Result Finish(const FILETIME* lastWrite, const CString& like);
+    // to the disk and closes it, or hands its handle (which may rename it) to `keep`.
+    Result Finish(const FILETIME* lastWrite, const CString& like, FileHandle* keep = nullptr);
     // Finish on a thread of its own (here when none can be started), so that the caller goes on
     // while the bytes go to the disk.
     void FinishLater(const FILETIME& lastWrite, const CString& like);
@@ -44,8 +44,10 @@ private:
     Result m_outcome;
 };
 
-// Makes the new file `path` with `bytes`, as NewFile makes it (its attributes `like`'s).
-Result WriteNewFile(const CString& path, std::string_view bytes, const CString& like);
+// Makes the new file `path` with `bytes`, as NewFile makes it (its attributes `like`'s); its handle
+// goes to `keep` when given.
+Result WriteNewFile(const CString& path, std::string_view bytes, const CString& like,
+                    FileHandle* keep = nullptr);
 
 // Copies `source` to the new file `target` as NewFile makes it, with the source's last-write
 // time. Fewer bytes than the source held is an error naming the source. With `expected`, the

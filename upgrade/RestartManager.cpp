@@ -4,6 +4,7 @@
 
 #include <restartmanager.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -76,10 +77,9 @@ Result RestartManager::CloseHolders(const std::vector<Holder>& named) {
         return {};
     // RmShutdown closes every process the session lists: those not named are kept out of it.
     for (UINT i = 0; i < m_count; ++i) {
-        bool isNamed = false;
-        for (const Holder& holder : named)
-            isNamed = isNamed || holder.processId == m_found[i].Process.dwProcessId;
-        if (!isNamed)
+        const DWORD processId = m_found[i].Process.dwProcessId;
+        if (std::none_of(named.begin(), named.end(),
+                         [&](const Holder& holder) { return holder.processId == processId; }))
             if (Result kept = RmResult(
                     m_rm.addFilter(m_session, nullptr, &m_found[i].Process, nullptr, RmNoShutdown));
                 !kept)

@@ -232,16 +232,11 @@ Result UpgradeTransaction::Commit() {
 
 Result UpgradeTransaction::WriteJournal() {
     const CString& staged = m_tree.StagedJournalPath();
-    const std::string text = FormatJournal(m_journal);
-    DWORD written = 0;
-    Result made =
-        AfxCreateNewFile(WideText(staged.Str()), GENERIC_WRITE | DELETE, 0, &m_journalFile);
-    if (made && (!::WriteFile(m_journalFile.Get(), text.data(), static_cast<DWORD>(text.size()),
-                              &written, nullptr) ||
-                 written != text.size() || !::FlushFileBuffers(m_journalFile.Get())))
-        made = LastError(staged);
+    if (Result written = WriteNewFile(staged, FormatJournal(m_journal), CString(), &m_journalFile);
+        !written)
+        return written;
     // The journal appears under its name in one step: whole, or not at all.
-    return made ? RenameHeld(m_journalFile, m_tree.JournalPath(JournalState::Committing)) : made;
+    return RenameHeld(m_journalFile, m_tree.JournalPath(JournalState::Committing));
 }
 
 Result UpgradeTransaction::Recover(const ProductTree& tree, Recovery* found,
