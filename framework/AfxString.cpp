@@ -10,10 +10,10 @@ std::wstring WideText(const std::string& text, UINT codePage) {
     return wide;
 }
 
-std::string CodePageText(const wchar_t* text, int length, UINT codePage, bool exact) {
+std::string CodePageText(const wchar_t* text, int length, UINT codePage, Spelling spelling) {
     // The code page's best-fit substitutes would name another file: an exact conversion takes
     // none and tells when a character has no spelling.
-    const bool checked = exact && codePage != CP_UTF8 && codePage != CP_UTF7;
+    const bool checked = spelling == Spelling::Exact && codePage != CP_UTF8 && codePage != CP_UTF7;
     const DWORD flags = checked ? WC_NO_BEST_FIT_CHARS : 0;
     BOOL lossy = FALSE;
     BOOL* lossyFlag = checked ? &lossy : nullptr;

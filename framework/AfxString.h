@@ -67,9 +67,13 @@ private:
 std::wstring AfxLoadText(UINT id);
 // `text`, 8-bit in code page `codePage`, as UTF-16.
 std::wstring WideText(const std::string& text, UINT codePage = CP_ACP);
-// `length` characters of `text` in the 8-bit code page `codePage`. With `exact`, "" when the code
-// page cannot spell every character.
-std::string CodePageText(const wchar_t* text, int length, UINT codePage, bool exact = false);
-inline std::string CodePageText(const std::wstring& text, UINT codePage, bool exact = false) {
-    return CodePageText(text.c_str(), static_cast<int>(text.size()), codePage, exact);
+// How a code page's text spells a character the code page has no spelling for: by a look-alike,
+// or not at all (the whole text is then "").
+enum class Spelling { LookAlike, Exact };
+// `length` characters of `text` in the 8-bit code page `codePage`.
+std::string CodePageText(const wchar_t* text, int length, UINT codePage,
+                         Spelling spelling = Spelling::LookAlike);
+inline std::string CodePageText(const std::wstring& text, UINT codePage,
+                                Spelling spelling = Spelling::LookAlike) {
+    return CodePageText(text.c_str(), static_cast<int>(text.size()), codePage, spelling);
 }

@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     journal.journal = parsed;
 
     const RecoveryPlan plan =
-        PlanRecovery(FactsOf(items, journals, stagedJournal, journal, parsed), false);
+        PlanRecovery(FactsOf(items, journals, stagedJournal, journal, parsed), Finishing::Backups);
     for (const PlanStep& step : plan.steps) {
         Check(step.item >= 0 && step.item < kItemCount, "a step names an item that exists");
         if (step.kind == PlanStep::Kind::Rename)
@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const SimItem& item : items)
         Check(!item.files[0].exists && !item.files[1].exists, "no staged copy or backup is left");
     const RecoveryPlan second =
-        PlanRecovery(FactsOf(items, journals, stagedJournal, journal, parsed), false);
+        PlanRecovery(FactsOf(items, journals, stagedJournal, journal, parsed), Finishing::Backups);
     Check(second.steps.empty(), "a second recovery finds nothing to do");
     return 0;
 }

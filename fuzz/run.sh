@@ -29,7 +29,7 @@ flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -Wall -Wextra -I.
 
 # name, sources of the code under test, largest input
 targets=(
-    "app_list_rewrite upgrade/AppListRewrite.cpp 4096"
+    "app_list_rewrite upgrade/AppListRewrite.cpp upgrade/PathRules.cpp 4096"
     "cleanup_command_line run/CleanupCommandLine.cpp upgrade/PathRules.cpp tests/support/command_line_split.cpp 1024"
     "path_rules upgrade/PathRules.cpp 1024"
     "journal upgrade/Journal.cpp upgrade/Recovery.cpp upgrade/PayloadRules.cpp upgrade/PathRules.cpp 2048"

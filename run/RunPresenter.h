@@ -19,23 +19,14 @@ public:
     virtual Result WorkBegins() { return {}; }
     // Whether to close the programs `holders`, which hold the product's files, and go on; No for
     // any answer but Yes; NoWindow when the question cannot be shown at all.
-    virtual Answer CloseHolders(const std::vector<Holder>& holders) {
-        (void)holders;
-        return Answer::Yes;
-    }
+    virtual Answer CloseHolders(const std::vector<Holder>& /*holders*/) { return Answer::Yes; }
     // Called again and again while Setup waits or works, so that windows keep painting.
     virtual void KeepResponsive() {}
     // A step failed: the failure names what stood in the way and why, and `heldBy` the programs
     // that hold it (none when none is known to).
-    virtual void StepFailed(const Result& failure, const std::vector<Holder>& heldBy) {
-        (void)failure;
-        (void)heldBy;
-    }
+    virtual void StepFailed(const Result& /*failure*/, const std::vector<Holder>& /*heldBy*/) {}
     // The work is over.
     virtual void WorkEnds() {}
     // Tells how the run ended; false when that cannot be shown.
-    [[nodiscard]] virtual bool Tell(Outcome outcome) {
-        (void)outcome;
-        return true;
-    }
+    [[nodiscard]] virtual bool Tell(Outcome /*outcome*/) { return true; }
 };

@@ -19,6 +19,8 @@
 namespace {
 // What a failure of the temporary copy names: its folder may be one the code page cannot spell.
 constexpr char kCopyName[] = "the temporary copy of Setup.exe";
+// Setup.exe is about 100 KiB; anything far larger is not it.
+constexpr size_t kLargestProgram = 64 << 20;
 
 // How long the copy goes on trying to delete Setup.exe, a quarter of a second apart: as long as
 // any process runs it (a second Setup showing that this one ran, say), Windows keeps it. Half an
@@ -59,35 +61,9 @@ bool BuiltAsThisProgram(const std::wstring& path) {
 
 // Whether `a` and `b` name the same file, as the file system sees them (any spelling).
 bool SameFile(const std::wstring& a, const std::wstring& b) {
-    FileHandle first = OpenToLookAt(a, 0), second = OpenToLookAt(b, 0);
-    BY_HANDLE_FILE_INFORMATION one, other;
-    return first && second && ::GetFileInformationByHandle(first.Get(), &one) &&
-           ::GetFileInformationByHandle(second.Get(), &other) &&
-           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
-           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
-}
-
-// `folder` (with its trailing separator), or its short form when it is longer than `longest`.
-// Empty when neither fits.
-std::wstring FolderWithin(const std::wstring& folder, size_t longest) {
-    std::wstring within = folder.size() <= longest ? folder : AfxShortPathOf(folder);
-    return within.size() <= longest ? within : std::wstring();
-}
-
-// Whether `folder` is the install base or lies below it: Setup was unpacked into the product's
-// own folders, and what lies there is the product's.
-bool InInstallTree(const CString& folder, const CString& installBase) {
-    return !installBase.IsEmpty() && LiesWithin(folder, installBase);
-}
-
-// The bytes of Setup.exe, read through the handle that has held it since the start of the run.
-bool ReadProgram(HANDLE program, std::string* bytes) {
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(program, &size) || size.QuadPart > (64 << 20) ||
-        ::SetFilePointer(program, 0, nullptr, FILE_BEGIN) != 0)
-        return false;
-    bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
-    return ReadExactly(program, CString(), &(*bytes)[0], bytes->size()).Ok();
+    FileIdentity one, other;
+    return IdentityOf(OpenToLookAt(a, FILE_READ_ATTRIBUTES).Get(), &one) &&
+           IdentityOf(OpenToLookAt(b, FILE_READ_ATTRIBUTES).Get(), &other) && one == other;
 }
 
 // Makes the temporary copy of Setup.exe, new under a name that nothing had, and holds it open in
@@ -96,9 +72,10 @@ bool ReadProgram(HANDLE program, std::string* bytes) {
 // may write: the copy is written through one handle and closed, then opened again for the run.
 // What happened in that moment is checked: the very file written, with the very bytes.
 Result MakeCopy(const std::wstring& folder, HANDLE program, std::wstring* path, FileHandle* copy) {
+    // Setup.exe, read through the handle that has held it since the start of the run.
     std::string bytes;
-    if (!ReadProgram(program, &bytes))
-        return LastError("Setup.exe");
+    if (Result read = ReadAll(program, "Setup.exe", kLargestProgram, &bytes); !read)
+        return read;
     for (UINT unique = ::GetTickCount() ^ ::GetCurrentProcessId(), tries = 0; tries < 100;
          ++unique, ++tries) {
         wchar_t name[MAX_PATH] = {};
@@ -108,28 +85,24 @@ Result MakeCopy(const std::wstring& folder, HANDLE program, std::wstring* path, 
         Result made = AfxCreateNewFile(name, GENERIC_WRITE, FILE_SHARE_READ, &written);
         if (made.code == ERROR_FILE_EXISTS)
             continue;
-        BY_HANDLE_FILE_INFORMATION before = {}, after = {};
+        FileIdentity before, after;
         DWORD count = 0;
-        if (made &&
-            (!::WriteFile(written.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &count,
-                          nullptr) ||
-             count != bytes.size() || !::GetFileInformationByHandle(written.Get(), &before)))
+        if (made && (!::WriteFile(written.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                  &count, nullptr) ||
+                     count != bytes.size() || !IdentityOf(written.Get(), &before)))
             made = LastError(kCopyName);
         if (!made)
             return made;
         written.Reset();
-        // (Wine follows a link put under the name in that moment, where Windows opens the link
-        // itself and deletes only that.)
+        // A link put under the name in that moment is a file of another identity. (Wine follows
+        // a link put there, where Windows opens the link itself and deletes only that.)
         copy->Reset(
             ::CreateFileW(name, GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         std::string reread;
-        const bool same = *copy && ::GetFileInformationByHandle(copy->Get(), &after) &&
-                          !(after.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                          after.dwVolumeSerialNumber == before.dwVolumeSerialNumber &&
-                          after.nFileIndexHigh == before.nFileIndexHigh &&
-                          after.nFileIndexLow == before.nFileIndexLow &&
-                          ReadProgram(copy->Get(), &reread) && reread == bytes;
+        const bool same = IdentityOf(copy->Get(), &after) && after == before &&
+                          ReadAll(copy->Get(), kCopyName, kLargestProgram, &reread) &&
+                          reread == bytes;
         *path = name;
         if (!same)
             copy->Reset();
@@ -149,27 +122,30 @@ FileHandle HoldOwnProgram(const CString& setupExe) {
 bool MayRemoveSetupFolder(const CString& setupExe, const CString& installBase) {
     // Without a trustworthy path of its own there is no folder Setup may clean, and in the
     // product's own folders there is nothing Setup may delete.
+    // Setup was unpacked into the product's own folders when its folder is the install base or
+    // lies below it.
     const CString setupFolder = FolderOf(setupExe);
-    return !setupFolder.IsEmpty() && !InInstallTree(setupFolder, installBase);
+    return !setupFolder.IsEmpty() &&
+           (installBase.IsEmpty() || !LiesWithin(setupFolder, installBase));
 }
 
 Result RemovePayload(const CString& setupExe) {
     // A payload file that cannot be deleted (or that is not a plain file, which is never deleted)
     // keeps the folder in place; Setup.exe is still removed.
-    Result refused;
+    Result removedAll;
     for (const PayloadRow& row : kPayloadRows)
         if (Result removed = RemoveFile(FolderOf(setupExe) + row.source, kTryOnce);
-            NotAPlainFile(removed) && refused.Ok())
-            refused = removed;
-    return refused;
+            NotAPlainFile(removed) && removedAll)
+            removedAll = removed;
+    return removedAll;
 }
 
 Result StartSelfRemoval(const CString& modulePath, HANDLE program) {
     std::wstring temporaryFolder = AfxTemporaryFolder();
     // GetTempFileName takes a folder of at most kLongestTemporaryFolder characters, and a
     // current folder may have at most kLongestPath.
-    std::wstring namingFolder = FolderWithin(temporaryFolder, kLongestTemporaryFolder);
-    std::wstring currentFolder = FolderWithin(temporaryFolder, kLongestPath);
+    std::wstring namingFolder = FolderWithinLength(temporaryFolder, kLongestTemporaryFolder);
+    std::wstring currentFolder = FolderWithinLength(temporaryFolder, kLongestPath);
     std::wstring temporaryCopy;
     if (program == INVALID_HANDLE_VALUE || namingFolder.empty() || currentFolder.empty())
         return Failed(modulePath, program == INVALID_HANDLE_VALUE ? ERROR_INVALID_HANDLE
@@ -230,10 +206,9 @@ const char* RefusedCleanup(long handle, const std::wstring& setupExe) {
         return "argument 2 is not Setup.exe";
     // Nothing in the product's own folders is Setup's to delete. The copy is a process of its own:
     // it reads the install base from the registry itself.
-    const CString path = AnsiPathOf(setupExe), folder = FolderOf(path);
     CString installBase;
     (void)CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
-    if (!MayRemoveSetupFolder(path, installBase))
+    if (!MayRemoveSetupFolder(AnsiPathOf(setupExe), installBase))
         return "argument 2 is the product's";
     return nullptr;
 }

@@ -88,10 +88,7 @@ std::wstring AdministratorsLogFolder() {
 std::wstring LogFolder() {
     if (RunsElevated())
         return AdministratorsLogFolder();
-    std::wstring folder = AfxTemporaryFolder();
-    if (folder.size() + kLongestLogName > kLongestPath)
-        folder = AfxShortPathOf(folder);
-    return folder.size() + kLongestLogName > kLongestPath ? std::wstring() : folder;
+    return FolderWithinLength(AfxTemporaryFolder(), kLongestPath - kLongestLogName);
 }
 
 // Whether the file at `path` begins with Setup's header. It is only read: whether it is a plain

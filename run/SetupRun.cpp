@@ -138,8 +138,8 @@ Outcome ReplaceFiles(Run& run) {
     if (run.report.listFound)
         run.log.Line("Every change is in place, and the upgrade is registered.");
     // Old files still in use (running programs') go at the next restart.
-    if (Result finished = UpgradeTransaction::Finish(
-            run.product.tree, UpgradeTransaction::Finishing::Backups, &run.waiting);
+    if (Result finished =
+            UpgradeTransaction::Finish(run.product.tree, Finishing::Backups, &run.waiting);
         !finished)
         run.log.Line("Not deleted yet, for the next start of Setup: ", finished);
     return Outcome::Upgraded;
@@ -165,17 +165,17 @@ Outcome Decide(Run& run) {
                  run.product.installBase + "\"");
 
     // An upgrade cut short earlier is finished or rolled back before anything else.
-    auto found = UpgradeTransaction::Recovery::None;
+    RecoveryPlan::Outcome found;
     if (Result recovered = UpgradeTransaction::Recover(run.product.tree, &found, &run.waiting);
         !recovered) {
         run.log.Line("An upgrade cut short earlier could not be rolled back or finished.");
         return run.Fail(Outcome::RecoveryFailed, recovered);
     }
-    if (found == UpgradeTransaction::Recovery::Completed) {
+    if (found == RecoveryPlan::Outcome::Completed) {
         run.log.Line("An upgrade cut short earlier was complete: it is finished now.");
         return Outcome::Upgraded;
     }
-    if (found == UpgradeTransaction::Recovery::RolledBack)
+    if (found == RecoveryPlan::Outcome::RolledBack)
         run.log.Line("An upgrade cut short earlier was rolled back: every installed file is as "
                      "it was before it.");
 
@@ -211,9 +211,9 @@ Outcome Decide(Run& run) {
 void RemoveSetup(Run& run) {
     if (!MayRemoveSetupFolder(run.setupExe, run.product.tree.Base()))
         return;
-    if (Result refused = RemovePayload(run.setupExe); !refused) {
-        run.log.Line("Not deleted: ", refused);
-        run.presenter.StepFailed(refused, {});
+    if (Result removed = RemovePayload(run.setupExe); !removed) {
+        run.log.Line("Not deleted: ", removed);
+        run.presenter.StepFailed(removed, {});
     }
     if (Result started = StartSelfRemoval(run.setupExe, run.program.Get()); !started)
         run.log.Line("Setup.exe cannot remove itself: ", started);
@@ -260,7 +260,7 @@ int RunSetup(const CommandLine& line, RunPresenter& presenter) {
     const OutcomeRow& row = RowOf(outcome);
     if (outcome == Outcome::Upgraded || outcome == Outcome::UpgradedRestart)
         if (Result finished = UpgradeTransaction::Finish(
-                run.product.tree, UpgradeTransaction::Finishing::BackupsAndJournal, &run.waiting);
+                run.product.tree, Finishing::BackupsAndJournal, &run.waiting);
             !finished)
             run.log.Line("Not deleted yet, for the next start of Setup: ", finished);
     // After a failed run everything stays, so that it can be run again; an unattended run never

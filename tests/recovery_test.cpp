@@ -134,7 +134,8 @@ bool Apply(SimDisk& disk, const PlanStep& step) {
 
 // Plans and carries out a recovery; the steps carried out, or -1 when a step failed.
 int Recover(SimDisk& disk, bool endOfRun, RecoveryPlan* plan = nullptr) {
-    RecoveryPlan planned = PlanRecovery(FactsOf(disk), endOfRun);
+    RecoveryPlan planned =
+        PlanRecovery(FactsOf(disk), endOfRun ? Finishing::BackupsAndJournal : Finishing::Backups);
     if (plan)
         *plan = planned;
     for (const PlanStep& step : planned.steps)

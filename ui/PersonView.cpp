@@ -5,13 +5,6 @@
 #include "res/resource.h"
 
 namespace {
-// The answer that a dialog's or a message's result `shown` gives: `yes`, `no`, or anything else
-// (the window could not be shown).
-RunPresenter::Answer AnswerOf(int shown, int yes, int no) {
-    using Answer = RunPresenter::Answer;
-    return shown == yes ? Answer::Yes : shown == no ? Answer::No : Answer::NoWindow;
-}
-
 // Finds the licence dialog of another Setup: the window that carries Setup's own mark.
 BOOL CALLBACK FindOtherLicenceDialog(HWND window, LPARAM found) {
     DWORD process = 0;
@@ -45,7 +38,9 @@ RunPresenter::Answer PersonView::AcceptLicence() {
         return Answer::NoWindow;
     // The about box and the copy window are owned by the licence.
     AfxGetApp()->m_pMainWnd = &m_licence;
-    return AnswerOf(m_licence.RunModalLoop(), IDOK, IDCANCEL);
+    // Anything but Yes or No: the question to quit could not be shown.
+    const int answer = m_licence.RunModalLoop();
+    return answer == IDOK ? Answer::Yes : answer == IDCANCEL ? Answer::No : Answer::NoWindow;
 }
 
 Result PersonView::WorkBegins() {

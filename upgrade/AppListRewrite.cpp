@@ -1,5 +1,7 @@
 #include "upgrade/AppListRewrite.h"
 
+#include "upgrade/PathRules.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -49,21 +51,6 @@ ParsedCount ParseCount(std::string_view window) {
     return {true, static_cast<std::int32_t>(value)};
 }
 
-// `value` in decimal as std::to_string writes it, in the end of `digits`.
-std::string_view Decimal(std::int32_t value, char (&digits)[kAppListLongestNumber + 1]) {
-    char* const end = digits + sizeof digits;
-    char* first = end;
-    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : value;
-    do {
-        *--first = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) {
-        *--first = '-';
-    }
-    return {first, static_cast<std::size_t>(end - first)};
-}
-
 // Copies `text` to `out`; returns the end of the copy.
 char* Put(char* out, std::string_view text) {
     std::memcpy(out, text.data(), text.size());
@@ -84,8 +71,7 @@ AppListRewrite RewriteAppList(char* buffer, std::size_t oldLength, std::string_v
     if (!count.fits || count.value == INT32_MAX) {
         return {AppListRewrite::Status::CountOverflow, 0, 0};
     }
-    char digits[kAppListLongestNumber + 1];
-    const std::string_view number = Decimal(count.value + 1, digits);
+    const std::string number = DecimalText(count.value + 1);
 
     // Every byte after the prefix is list text, zero bytes included. The body starts at the
     // first marker; without one, the whole list text is kept as the body.

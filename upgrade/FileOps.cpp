@@ -37,23 +37,11 @@ template <typename Attempt> Result RetryWhileShared(Attempt attempt, int attempt
     }
 }
 
-// Which file or folder the file system sees at `path`.
-struct FileIdentity {
-    DWORD volume, indexHigh, indexLow;
-    bool operator==(const FileIdentity& other) const {
-        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
-    }
-};
-
-bool IdentityOf(const CString& path, FileIdentity* identity) {
-    FileHandle file(::CreateFileA(path, FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file || !::GetFileInformationByHandle(file.Get(), &info))
-        return false;
-    *identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    return true;
+// The identity of the file or folder at `path`, whatever way it is spelled.
+bool IdentityAt(const CString& path, FileIdentity* identity) {
+    FileHandle file(::CreateFileA(path, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return IdentityOf(file.Get(), identity);
 }
 
 // The file system's own name for the open `file` (below its volume), as wide text; "" when it
@@ -101,6 +89,14 @@ bool NamedAsOpened(HANDLE file, const CString& path) {
 }
 } // namespace
 
+bool IdentityOf(HANDLE file, FileIdentity* identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (file == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(file, &info))
+        return false;
+    *identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
+}
+
 CString FolderOf(const CString& path) {
     return CString(FolderOfPath(path.Str(), IsSystemLeadByte));
 }
@@ -111,13 +107,13 @@ bool FitsFileFunctions(const CString& path) {
 
 bool LiesWithin(const CString& path, const CString& folder) {
     FileIdentity target;
-    if (!IdentityOf(folder, &target))
+    if (!IdentityAt(folder, &target))
         return false;
     for (CString ancestor = path; !ancestor.IsEmpty(); ancestor = FolderOf(ancestor)) {
         // "C:" alone names the current folder of drive C, not its root.
         const bool driveRoot = ancestor.GetLength() == 2 && ancestor.Str()[1] == ':';
         FileIdentity identity;
-        if (IdentityOf(driveRoot ? ancestor + "\\" : ancestor, &identity) && identity == target)
+        if (IdentityAt(driveRoot ? ancestor + "\\" : ancestor, &identity) && identity == target)
             return true;
         if (driveRoot)
             break;
@@ -274,28 +270,35 @@ Result ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size) 
     return {};
 }
 
-Result ReadWholeFile(const CString& path, size_t limit, std::string* bytes) {
-    FileHandle file;
-    if (Result opened = RetryWhileShared(
-            [&] { return OpenPlainFile(path, GENERIC_READ, FILE_SHARE_READ, &file); });
-        !opened)
-        return opened;
+Result ReadAll(HANDLE file, const CString& path, size_t limit, std::string* bytes) {
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.Get(), &size))
+    if (!::GetFileSizeEx(file, &size) || ::SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0)
         return LastError(path);
     if (static_cast<unsigned long long>(size.QuadPart) > limit)
         return Failed(path, ERROR_FILE_TOO_LARGE);
     bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
-    return ReadExactly(file.Get(), path, &(*bytes)[0], bytes->size());
+    return ReadExactly(file, path, &(*bytes)[0], bytes->size());
+}
+
+Result ReadWholeFile(const CString& path, size_t limit, std::string* bytes) {
+    FileHandle file;
+    Result opened =
+        RetryWhileShared([&] { return OpenPlainFile(path, GENERIC_READ, FILE_SHARE_READ, &file); });
+    return opened ? ReadAll(file.Get(), path, limit, bytes) : opened;
 }
 
 CString AnsiPathOf(const std::wstring& path) {
-    CString spelled = CodePageText(path, CP_ACP, true);
+    CString spelled = CodePageText(path, CP_ACP, Spelling::Exact);
     if (FitsFileFunctions(spelled))
         return spelled;
     const std::wstring shortPath = AfxShortPathOf(path);
     if (shortPath.empty())
         return CString();
-    spelled = CodePageText(shortPath, CP_ACP, true);
+    spelled = CodePageText(shortPath, CP_ACP, Spelling::Exact);
     return FitsFileFunctions(spelled) ? spelled : CString();
+}
+
+std::wstring FolderWithinLength(const std::wstring& folder, size_t longest) {
+    std::wstring within = folder.size() <= longest ? folder : AfxShortPathOf(folder);
+    return within.size() <= longest ? within : std::wstring();
 }

@@ -17,6 +17,17 @@ CString FolderOf(const CString& path);
 // Whether the 8-bit file functions take `path` whole.
 [[nodiscard]] bool FitsFileFunctions(const CString& path);
 
+// Which file or folder the file system sees: its volume and its number there. A link has an
+// identity of its own, not that of what it leads to.
+struct FileIdentity {
+    DWORD volume, indexHigh, indexLow;
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+    }
+};
+// The identity of the open `file`; false when the system does not tell.
+[[nodiscard]] bool IdentityOf(HANDLE file, FileIdentity* identity);
+
 // Whether `path` is the folder `folder` or lies below it, as the file system sees them: the same
 // folder under any spelling (letter case, short names, a link to it) counts.
 [[nodiscard]] bool LiesWithin(const CString& path, const CString& folder);
@@ -70,6 +81,9 @@ Result DeleteAtRestart(const CString& path);
 constexpr DWORD kCopyChunk = 1 << 18;
 // Reads exactly `size` bytes of the open file `file` (named `path`) into `buffer`.
 Result ReadExactly(HANDLE file, const CString& path, char* buffer, size_t size);
+// The whole content of the open file `file` (named `path`) from its start, of at most `limit`
+// bytes.
+Result ReadAll(HANDLE file, const CString& path, size_t limit, std::string* bytes);
 // The whole content of the file at `path`, of at most `limit` bytes.
 Result ReadWholeFile(const CString& path, size_t limit, std::string* bytes);
 
@@ -77,3 +91,5 @@ Result ReadWholeFile(const CString& path, size_t limit, std::string* bytes);
 // the path itself when the code page can spell it and it fits, else its short form when that
 // can and does, else "".
 CString AnsiPathOf(const std::wstring& path);
+// `folder`, or its short form when it has more than `longest` characters; "" when neither fits.
+std::wstring FolderWithinLength(const std::wstring& folder, size_t longest);

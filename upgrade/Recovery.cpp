@@ -75,7 +75,7 @@ void RollBackItem(int item, const ItemFacts& facts, const JournalEntry* entry,
 }
 } // namespace
 
-RecoveryPlan PlanRecovery(const DiskFacts& disk, bool endOfRun) {
+RecoveryPlan PlanRecovery(const DiskFacts& disk, Finishing what) {
     RecoveryPlan plan;
     std::vector<PlanStep>& steps = plan.steps;
     const JournalFacts& committing = JournalIn(disk, JournalState::Committing);
@@ -95,7 +95,7 @@ RecoveryPlan PlanRecovery(const DiskFacts& disk, bool endOfRun) {
             steps.push_back(DeleteJournal(JournalState::Committing));
         if (disk.stagedJournal)
             steps.push_back({Kind::DeleteStagedJournal});
-        if (endOfRun)
+        if (what == Finishing::BackupsAndJournal)
             steps.push_back(DeleteJournal(JournalState::Committed));
         return plan;
     }

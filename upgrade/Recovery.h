@@ -69,10 +69,13 @@ struct RecoveryPlan {
     std::vector<PlanStep> steps;
 };
 
-// The steps that roll back or finish whatever an upgrade left. `endOfRun`: the run that completed
-// has ended, so the journal of a complete upgrade goes too (until then it stays, so that a crash
-// before the end still finds the upgrade complete).
-[[nodiscard]] RecoveryPlan PlanRecovery(const DiskFacts& disk, bool endOfRun);
+// What a plan deletes of a complete upgrade: its backups, and once the run that completed it has
+// ended its journal too (until then it stays, so that a crash before the end still finds the
+// upgrade complete).
+enum class Finishing { Backups, BackupsAndJournal };
+
+// The steps that roll back or finish whatever an upgrade left.
+[[nodiscard]] RecoveryPlan PlanRecovery(const DiskFacts& disk, Finishing what);
 
 // The renames that put the journal's staged copies in place: each replaced destination to its
 // backup, then its staged copy to the destination; the journal then to Committed; the backups

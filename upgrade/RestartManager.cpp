@@ -61,7 +61,7 @@ Result RestartManager::Listed(std::vector<Holder>* holders) {
         for (UINT i = 0; i < m_count; ++i) {
             Holder& holder = (*holders)[i];
             const RM_PROCESS_INFO& found = m_found[i];
-            lstrcpynW(holder.name, found.strAppName, 256);
+            lstrcpynW(holder.name, found.strAppName, ARRAYSIZE(holder.name));
             holder.processId = found.Process.dwProcessId;
             holder.session = found.TSSessionId;
             holder.critical = found.ApplicationType == RmCritical;

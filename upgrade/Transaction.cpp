@@ -1,7 +1,6 @@
 #include "upgrade/Transaction.h"
 
 #include "upgrade/FileOps.h"
-#include "upgrade/Recovery.h"
 
 namespace {
 // The journal's size is a few lines per item.
@@ -27,8 +26,10 @@ Result GatherJournal(const CString& path, JournalFacts* facts) {
     return {};
 }
 
-// What the disk holds of every item and of the journal.
+// What the disk holds of every item and of the journal; nothing where there is no install base.
 Result GatherFacts(const ProductTree& tree, DiskFacts* disk) {
+    if (!tree.Exists())
+        return {};
     for (int item = 0; item < kItemCount; ++item) {
         FileProbe probes[3];
         const Place places[3] = {Place::Staged, Place::Backup, Place::Destination};
@@ -133,6 +134,15 @@ Result ExecuteAll(const std::vector<PlanStep>& steps, const ProductTree& tree,
     }
     return {};
 }
+
+// What an upgrade left in `tree`, and the plan that settles it.
+Result Plan(const ProductTree& tree, Finishing what, RecoveryPlan* plan) {
+    DiskFacts disk;
+    Result gathered = GatherFacts(tree, &disk);
+    if (gathered)
+        *plan = PlanRecovery(disk, what);
+    return gathered;
+}
 } // namespace
 
 Result UpgradeTransaction::RollBack() {
@@ -144,7 +154,7 @@ Result UpgradeTransaction::RollBack() {
     for (NewFile& staged : m_staged)
         (void)staged.Wait();
     m_begun = false;
-    Recovery found = Recovery::None;
+    RecoveryPlan::Outcome found;
     std::vector<CString> waiting; // nothing of a roll-back is in use: nothing waits
     return Recover(m_tree, &found, &waiting);
 }
@@ -239,33 +249,22 @@ Result UpgradeTransaction::WriteJournal() {
     return RenameHeld(m_journalFile, m_tree.JournalPath(JournalState::Committing));
 }
 
-Result UpgradeTransaction::Recover(const ProductTree& tree, Recovery* found,
+Result UpgradeTransaction::Recover(const ProductTree& tree, RecoveryPlan::Outcome* found,
                                    std::vector<CString>* waiting) {
-    *found = Recovery::None;
-    DiskFacts disk;
-    if (!tree.Exists())
-        return {};
-    if (Result gathered = GatherFacts(tree, &disk); !gathered)
-        return gathered;
-    RecoveryPlan plan = PlanRecovery(disk, false);
-    if (Result done = ExecuteAll(plan.steps, tree, waiting); !done)
-        return done;
-    if (plan.outcome == RecoveryPlan::Outcome::Completed)
-        *found = Recovery::Completed;
-    else if (plan.outcome == RecoveryPlan::Outcome::RolledBack)
-        *found = Recovery::RolledBack;
-    return {};
+    RecoveryPlan plan;
+    Result done = Plan(tree, Finishing::Backups, &plan);
+    if (done)
+        done = ExecuteAll(plan.steps, tree, waiting);
+    *found = done ? plan.outcome : RecoveryPlan::Outcome::None;
+    return done;
 }
 
 Result UpgradeTransaction::Finish(const ProductTree& tree, Finishing what,
                                   std::vector<CString>* waiting) {
-    DiskFacts disk;
-    if (!tree.Exists())
-        return {};
-    if (Result gathered = GatherFacts(tree, &disk); !gathered)
-        return gathered;
     // Only a complete upgrade is finished here; anything else is for the next start.
-    RecoveryPlan plan = PlanRecovery(disk, what == Finishing::BackupsAndJournal);
-    return plan.outcome == RecoveryPlan::Outcome::Completed ? ExecuteAll(plan.steps, tree, waiting)
-                                                            : Result();
+    RecoveryPlan plan;
+    Result planned = Plan(tree, what, &plan);
+    return planned && plan.outcome == RecoveryPlan::Outcome::Completed
+               ? ExecuteAll(plan.steps, tree, waiting)
+               : planned;
 }

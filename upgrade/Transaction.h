@@ -12,6 +12,7 @@
 #include "upgrade/NewFile.h"
 #include "upgrade/PayloadDigests.h"
 #include "upgrade/ProductTree.h"
+#include "upgrade/Recovery.h"
 
 #include <string_view>
 #include <vector>
@@ -40,23 +41,16 @@ public:
     // start of Setup rolls back.
     Result RollBack();
 
-    // What the start of Setup found of an earlier run.
-    enum class Recovery {
-        None,       // nothing of an earlier run
-        RolledBack, // a run cut short before it was complete: every installed file is as before
-        Completed,  // a run cut short after it was complete: only its end remains (Finish)
-    };
-    // Rolls back a run that was cut short, or tidies up one that was complete. A failure names the
-    // file that could not be acted on; the next start tries again. An old file still in use is
-    // left to the next restart (Finish): `waiting` receives its name.
-    static Result Recover(const ProductTree& tree, Recovery* found, std::vector<CString>* waiting);
-    // What Finish deletes of a complete run: its backups, and once the run has ended its journal
-    // too (until then it stays, so that a crash before the end still finds the upgrade complete).
-    enum class Finishing { Backups, BackupsAndJournal };
-    // Deletes what a complete run no longer needs. An old file still in use (a running program's)
-    // is deleted at the next restart, under a name the recovery leaves alone: `waiting` receives
-    // that name. A failure names what could be neither deleted nor left to the restart; the next
-    // start finishes it.
+    // Rolls back a run that was cut short, or tidies up one that was complete; `found` says which
+    // (Completed: only its end remains, Finish). A failure names the file that could not be acted
+    // on; the next start tries again. An old file still in use is left to the next restart
+    // (Finish): `waiting` receives its name.
+    static Result Recover(const ProductTree& tree, RecoveryPlan::Outcome* found,
+                          std::vector<CString>* waiting);
+    // Deletes what a complete run no longer needs (`what`). An old file still in use (a running
+    // program's) is deleted at the next restart, under a name the recovery leaves alone: `waiting`
+    // receives that name. A failure names what could be neither deleted nor left to the restart;
+    // the next start finishes it.
     static Result Finish(const ProductTree& tree, Finishing what, std::vector<CString>* waiting);
 
 private:

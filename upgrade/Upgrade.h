@@ -28,7 +28,7 @@ public:
     // Called again and again while the engine waits or works, so that windows keep painting.
     virtual void KeepResponsive() {}
     // A decision taken or a step done, as the log says it.
-    virtual void Note(const CString& line) { (void)line; }
+    virtual void Note(const CString& /*line*/) {}
 };
 
 // The entry text the upgrade registers in the application list.

@@ -309,10 +309,10 @@ TEST_F(UpgradeEngineTest, ARollBackThatFailsSaysSoAndTheNextStartEndsIt) {
     EXPECT_EQ(staged, report.rollBack.path.Str());
     EXPECT_EQ(::WaitForSingleObject(scanner, 60000), WAIT_OBJECT_0);
     ::CloseHandle(scanner);
-    UpgradeTransaction::Recovery found = UpgradeTransaction::Recovery::None;
+    RecoveryPlan::Outcome found;
     std::vector<CString> waiting;
     EXPECT_TRUE(UpgradeTransaction::Recover(TreeAt(m_product.installBase), &found, &waiting));
-    EXPECT_EQ(found, UpgradeTransaction::Recovery::RolledBack);
+    EXPECT_EQ(found, RecoveryPlan::Outcome::RolledBack);
     EXPECT_TRUE(SameTree(before, SnapshotTree(m_product.installBase)));
 }
 
@@ -534,7 +534,7 @@ INSTANTIATE_TEST_SUITE_P(Bases, InstallBaseTest, testing::ValuesIn(kBaseCases),
 // by the recovery plan's tests; these rows carry them out on real files.
 
 enum class Content { Old, New };
-using Rec = UpgradeTransaction::Recovery;
+using Rec = RecoveryPlan::Outcome;
 
 class RecoveryTest : public UpgradeEngineTest {
 public:

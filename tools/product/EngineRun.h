@@ -19,8 +19,7 @@ inline ProductTree TreeAt(const std::string& installBase) {
 // What the end of a complete run deletes: its backups and its journal.
 inline void FinishRun(const std::string& installBase) {
     std::vector<CString> waiting;
-    (void)UpgradeTransaction::Finish(TreeAt(installBase),
-                                     UpgradeTransaction::Finishing::BackupsAndJournal, &waiting);
+    (void)UpgradeTransaction::Finish(TreeAt(installBase), Finishing::BackupsAndJournal, &waiting);
 }
 
 } // namespace product
