@@ -57,6 +57,14 @@ char* Put(char* out, std::string_view text) {
     return out + text.size();
 }
 
+// Writes the entry's line "<key><number>=<value>\r\n" to `out`; returns the end of the line.
+char* PutEntryLine(char* out, std::string_view key, std::string_view number,
+                   std::string_view value) {
+    out = Put(Put(out, key), number);
+    *out++ = '=';
+    return Put(Put(out, value), kLineEnd);
+}
+
 } // namespace
 
 AppListRewrite RewriteAppList(char* buffer, std::size_t oldLength, std::string_view entryName,
@@ -92,15 +100,7 @@ AppListRewrite RewriteAppList(char* buffer, std::size_t oldLength, std::string_v
     Put(out, kSeparator);
 
     out = Put(buffer + kAppListSlack + oldLength, kSeparator);
-    out = Put(out, "name");
-    out = Put(out, number);
-    out = Put(out, "=");
-    out = Put(out, entryName);
-    out = Put(out, kLineEnd);
-    out = Put(out, "url");
-    out = Put(out, number);
-    out = Put(out, "=");
-    out = Put(out, entryText);
-    out = Put(out, kLineEnd);
+    out = PutEntryLine(out, "name", number, entryName);
+    out = PutEntryLine(out, "url", number, entryText);
     return {AppListRewrite::Status::Rewritten, begin, static_cast<std::size_t>(out - buffer)};
 }

@@ -82,38 +82,34 @@ RecoveryPlan PlanRecovery(const DiskFacts& disk, Finishing what) {
     const JournalFacts& committed = JournalIn(disk, JournalState::Committed);
 
     // The later state decides, as long as it holds: a complete upgrade keeps only its backups to
-    // delete.
-    if (committed.kind == JournalFacts::Kind::Read && StillComplete(disk, committed.journal)) {
-        plan.outcome = RecoveryPlan::Outcome::Completed;
+    // delete. Anything else is rolled back: a committed journal that no longer holds, or cannot be
+    // read, is discarded first, since what follows does not depend on it.
+    const bool complete =
+        committed.kind == JournalFacts::Kind::Read && StillComplete(disk, committed.journal);
+    if (complete) {
         for (int item = 0; item < kItemCount; ++item) {
             if (disk.items[item].staged)
                 steps.push_back(Delete(item, Place::Staged));
             if (disk.items[item].backup)
                 steps.push_back(Delete(item, Place::Backup));
         }
-        if (committing.kind != JournalFacts::Kind::Absent)
-            steps.push_back(DeleteJournal(JournalState::Committing));
-        if (disk.stagedJournal)
-            steps.push_back({Kind::DeleteStagedJournal});
-        if (what == Finishing::BackupsAndJournal)
+    } else {
+        if (committed.kind != JournalFacts::Kind::Absent)
             steps.push_back(DeleteJournal(JournalState::Committed));
-        return plan;
+        const Journal* journal =
+            committing.kind == JournalFacts::Kind::Read ? &committing.journal : nullptr;
+        for (int item = 0; item < kItemCount; ++item)
+            RollBackItem(item, disk.items[item], EntryOf(journal, item), steps);
     }
-
-    // Anything else is rolled back. A committed journal that no longer holds, or cannot be read,
-    // is discarded first: what follows does not depend on it.
-    if (committed.kind != JournalFacts::Kind::Absent)
-        steps.push_back(DeleteJournal(JournalState::Committed));
-    const Journal* journal =
-        committing.kind == JournalFacts::Kind::Read ? &committing.journal : nullptr;
-    for (int item = 0; item < kItemCount; ++item)
-        RollBackItem(item, disk.items[item], EntryOf(journal, item), steps);
     if (committing.kind != JournalFacts::Kind::Absent)
         steps.push_back(DeleteJournal(JournalState::Committing));
     if (disk.stagedJournal)
         steps.push_back({Kind::DeleteStagedJournal});
-    if (!steps.empty())
-        plan.outcome = RecoveryPlan::Outcome::RolledBack;
+    if (complete && what == Finishing::BackupsAndJournal)
+        steps.push_back(DeleteJournal(JournalState::Committed));
+    plan.outcome = complete        ? RecoveryPlan::Outcome::Completed
+                   : steps.empty() ? RecoveryPlan::Outcome::None
+                                   : RecoveryPlan::Outcome::RolledBack;
     return plan;
 }
 
