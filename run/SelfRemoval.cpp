@@ -35,13 +35,6 @@ bool WaitOutProcess(HANDLE handle) {
     return ::GetExitCodeProcess(handle, &exitCode) && exitCode != STILL_ACTIVE;
 }
 
-// The file at `path` opened to be looked at, whoever holds it (a running program, Setup's hold).
-FileHandle OpenToLookAt(const std::wstring& path, DWORD access) {
-    return FileHandle(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-}
-
 // Whether the program `path` is built as this one: the same file header and section table, which
 // the system maps as they are in the program's file. (This program's own file cannot be read to
 // compare: the copy runs from a file that is deleted once Setup, which made it, has ended.)

@@ -17,7 +17,6 @@ constexpr size_t kLongestLogName = 12 + 8 + 1 + 6 + 1 + 3 + 4;
 // The first bytes of every log Setup writes: the byte-order mark and Setup's header line. Only a
 // file that begins so is one of Setup's logs, whatever its name.
 constexpr char kHeader[] = "\xEF\xBB\xBFQuillo Setup log\r\n";
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The log open now, for the last line of a fatal end.
 HANDLE g_openLog = INVALID_HANDLE_VALUE;
@@ -71,9 +70,8 @@ std::wstring AdministratorsLogFolder() {
     (void)::CreateDirectoryW(folder.c_str(), nullptr);
     folder += L"\\QuilloSetup";
     (void)::CreateDirectoryW(folder.c_str(), nullptr);
-    FileHandle opened(
-        ::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const FileHandle opened =
+        OpenToLookAt(folder, FILE_READ_ATTRIBUTES, FILE_FLAG_OPEN_REPARSE_POINT);
     BY_HANDLE_FILE_INFORMATION info;
     if (!opened || !::GetFileInformationByHandle(opened.Get(), &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
@@ -94,8 +92,7 @@ std::wstring LogFolder() {
 // Whether the file at `path` begins with Setup's header. It is only read: whether it is a plain
 // file (never a link) the folder's listing tells, and a deletion checks again.
 bool BeginsWithHeader(const std::wstring& path) {
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const FileHandle file = OpenToLookAt(path, GENERIC_READ, FILE_FLAG_OPEN_REPARSE_POINT);
     char first[sizeof kHeader - 1];
     DWORD read = 0;
     return file && ::ReadFile(file.Get(), first, sizeof first, &read, nullptr) &&

@@ -39,9 +39,7 @@ template <typename Attempt> Result RetryWhileShared(Attempt attempt, int attempt
 
 // The identity of the file or folder at `path`, whatever way it is spelled.
 bool IdentityAt(const CString& path, FileIdentity* identity) {
-    FileHandle file(::CreateFileA(path, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return IdentityOf(file.Get(), identity);
+    return IdentityOf(OpenToLookAt(WideText(path.Str()), FILE_READ_ATTRIBUTES).Get(), identity);
 }
 
 // The file system's own name for the open `file` (below its volume), as wide text; "" when it
@@ -77,8 +75,8 @@ bool NamedAsOpened(HANDLE file, const CString& path) {
     WIN32_FIND_DATAW entry;
     const HANDLE search = ::FindFirstFileW(wide.c_str(), &entry);
     const bool listed = search != INVALID_HANDLE_VALUE && ::FindClose(search);
-    FileHandle folder(::CreateFileA(FolderOf(path) + "\\", FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const FileHandle folder =
+        OpenToLookAt(WideText((FolderOf(path) + "\\").Str()), FILE_READ_ATTRIBUTES);
     if (!listed || !folder)
         return false;
     std::wstring expected = OwnName(folder.Get());
@@ -88,6 +86,11 @@ bool NamedAsOpened(HANDLE file, const CString& path) {
     return SameName(expected, opened.c_str(), opened.size());
 }
 } // namespace
+
+FileHandle OpenToLookAt(const std::wstring& path, DWORD access, DWORD flags) {
+    return FileHandle(::CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
+}
 
 bool IdentityOf(HANDLE file, FileIdentity* identity) {
     BY_HANDLE_FILE_INFORMATION info;

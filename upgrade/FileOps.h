@@ -17,6 +17,11 @@ CString FolderOf(const CString& path);
 // Whether the 8-bit file functions take `path` whole.
 [[nodiscard]] bool FitsFileFunctions(const CString& path);
 
+// Opens the file or folder at `path` with `access` to look at it, whoever holds it (sharing
+// everything with every other opener); `flags` may add FILE_FLAG_OPEN_REPARSE_POINT, so that a
+// link is opened itself rather than what it leads to. Empty when it cannot be opened.
+FileHandle OpenToLookAt(const std::wstring& path, DWORD access, DWORD flags = 0);
+
 // Which file or folder the file system sees: its volume and its number there. A link has an
 // identity of its own, not that of what it leads to.
 struct FileIdentity {
