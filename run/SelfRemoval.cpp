@@ -122,12 +122,12 @@ bool MayRemoveSetupFolder(const CString& setupExe, const CString& installBase) {
            (installBase.IsEmpty() || !LiesWithin(setupFolder, installBase));
 }
 
-Result RemovePayload(const CString& setupExe) {
+Result RemovePayload(const CString& setupFolder) {
     // A payload file that cannot be deleted (or that is not a plain file, which is never deleted)
     // keeps the folder in place; Setup.exe is still removed.
     Result removedAll;
     for (const PayloadRow& row : kPayloadRows)
-        if (Result removed = RemoveFile(FolderOf(setupExe) + row.source, kTryOnce);
+        if (Result removed = RemoveFile(setupFolder + row.source, kTryOnce);
             NotAPlainFile(removed) && removedAll)
             removedAll = removed;
     return removedAll;

@@ -16,10 +16,10 @@ FileHandle HoldOwnProgram(const CString& setupExe);
 // Whether the folder of `setupExe` is Setup's to remove: it can be told, and it does not lie in the
 // product's own folders (`installBase`), whose files are the product's.
 [[nodiscard]] bool MayRemoveSetupFolder(const CString& setupExe, const CString& installBase);
-// Deletes the payload files beside `setupExe`. The failure names a payload file refused as not a
+// Deletes the payload files in `setupFolder`. The failure names a payload file refused as not a
 // plain file (a link, a folder); one that cannot be deleted (held by another program) stays, as
 // the folder does.
-Result RemovePayload(const CString& setupExe);
+Result RemovePayload(const CString& setupFolder);
 // Starts the temporary copy, made from `program` (Setup.exe held since the start), that removes
 // `setupExe` and its folder once this process has ended. The failure names what stood in the way.
 Result StartSelfRemoval(const CString& setupExe, HANDLE program);

@@ -67,6 +67,7 @@ struct Run : UpgradeWatcher {
     SetupLog log;
     FileHandle lock;
     CString setupExe;
+    CString setupFolder;
     FileHandle program; // Setup.exe, held from the start for the clean-up copy
     InstalledProduct product;
     Result failure;               // what stood in the way, when something did
@@ -120,8 +121,8 @@ Outcome ReplaceFiles(Run& run) {
                  " of them still running after the wait.");
     if (const Answer answer = CloseHolders(run); answer != Answer::Yes)
         return answer == Answer::No ? Outcome::Cancelled : Outcome::NoWindow;
-    const Result upgraded = UpgradeProduct(FolderOf(run.setupExe), run.product.tree,
-                                           kUpgradeEntryText, &run.report, &run);
+    const Result upgraded =
+        UpgradeProduct(run.setupFolder, run.product.tree, kUpgradeEntryText, &run.report, &run);
     if (Result restarted = run.holders.RestartClosed(); !restarted)
         run.log.Line("The programs closed could not all be started again: " +
                      SystemErrorText(restarted.code));
@@ -159,8 +160,9 @@ Outcome Decide(Run& run) {
         return Outcome::NoLock;
     }
     run.setupExe = OwnModulePath();
+    run.setupFolder = FolderOf(run.setupExe);
     run.program = HoldOwnProgram(run.setupExe);
-    run.log.Line("Setup folder: " + FolderOf(run.setupExe));
+    run.log.Line("Setup folder: " + run.setupFolder);
     run.log.Line("Installed version: \"" + run.product.version + "\"; install base: \"" +
                  run.product.installBase + "\"");
 
@@ -211,7 +213,7 @@ Outcome Decide(Run& run) {
 void RemoveSetup(Run& run) {
     if (!MayRemoveSetupFolder(run.setupExe, run.product.tree.Base()))
         return;
-    if (Result removed = RemovePayload(run.setupExe); !removed) {
+    if (Result removed = RemovePayload(run.setupFolder); !removed) {
         run.log.Line("Not deleted: ", removed);
         run.presenter.StepFailed(removed, {});
     }
