@@ -51,7 +51,6 @@ struct Run : UpgradeWatcher {
     // Ends a step that failed: the failure, named to the log and the person with the programs
     // that hold the file when it is in use, and how it ends.
     Outcome Fail(Outcome outcome, const Result& why) {
-        failure = why;
         log.Line("Failed: ", why);
         std::vector<Holder> heldBy;
         if (why.code == ERROR_SHARING_VIOLATION || why.code == ERROR_LOCK_VIOLATION)
@@ -70,7 +69,6 @@ struct Run : UpgradeWatcher {
     CString setupFolder;
     FileHandle program; // Setup.exe, held from the start for the clean-up copy
     InstalledProduct product;
-    Result failure;               // what stood in the way, when something did
     UpgradeReport report;         // what became of each part of the upgrade, as far as it got
     std::vector<CString> waiting; // old files left to the next restart of Windows
     RestartManager holders;       // who else holds the product's files

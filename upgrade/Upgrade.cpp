@@ -128,7 +128,6 @@ Result UpgradeProduct(const CString& setupFolder, const ProductTree& tree, const
         Result why;
         RowOutcome outcome =
             DecideRow(item, setupFolder + kPayloadRows[item].source, tree.Path(item), &why);
-        report->rows[report->rowsDecided++] = outcome;
         char number[16];
         wsprintfA(number, "Row %d, ", item + 1);
         watcher->Note(number + CString(kPayloadRows[item].destination) + ": " +

@@ -36,8 +36,6 @@ constexpr char kUpgradeEntryText[] = "Pack07up02.exe";
 
 // What became of each part of an upgrade, as far as it got.
 struct UpgradeReport {
-    int rowsDecided = 0; // rows[0 .. rowsDecided) hold decisions
-    RowOutcome rows[kPayloadRowCount] = {};
     bool listFound = false; // the product has a list file
     Result rollBack;        // after a failure: whether what the upgrade began was rolled back
 };
