@@ -250,8 +250,8 @@ void RegistrationJobs(ListCase& c, Parts& parts, std::vector<Job>& jobs) {
                         Restore(c);
                         double start = Now();
                         const bool upgraded =
-                            UpgradeProduct(setupFolder, product::TreeAt(std::string(installBase)),
-                                           kEntry)
+                            product::UpgradeAlone(setupFolder,
+                                                  product::TreeAt(std::string(installBase)), kEntry)
                                 .Ok();
                         double elapsed = Now() - start;
                         product::FinishRun(std::string(installBase));
@@ -378,8 +378,8 @@ enum JobIndex { kRegistration, kFloor, kPlain, kListAlone, kSteps, kFixed };
 // Checks once, outside any timing, that the registration leaves exactly the expected bytes.
 void CheckRegistrationResult(const ListCase& c) {
     Restore(c);
-    const bool upgraded = UpgradeProduct(c.product.setupFolder.c_str(),
-                                         product::TreeAt(c.product.installBase), kEntry)
+    const bool upgraded = product::UpgradeAlone(c.product.setupFolder.c_str(),
+                                                product::TreeAt(c.product.installBase), kEntry)
                               .Ok();
     product::FinishRun(c.product.installBase);
     std::string after = product::ReadFileBytes(c.product.listFile);
@@ -629,7 +629,7 @@ int RunMemoryChild(int argc, char** argv) {
     WriteCounters(out, "before");
     if (what == "upgrade" && argc >= 6) {
         const bool upgraded =
-            UpgradeProduct(argv[4], product::TreeAt(std::string(argv[5])), kEntry).Ok();
+            product::UpgradeAlone(argv[4], product::TreeAt(std::string(argv[5])), kEntry).Ok();
         WriteCounters(out, "after");
         product::FinishRun(std::string(argv[5]));
         std::fprintf(out, "result %d\n", upgraded ? 0 : 1);

@@ -112,8 +112,8 @@ void RunPayloadBench() {
                         Reset(tree);
                         double start = Now();
                         const bool upgraded =
-                            UpgradeProduct(setupFolder, product::TreeAt(std::string(installBase)),
-                                           kEntry)
+                            product::UpgradeAlone(setupFolder,
+                                                  product::TreeAt(std::string(installBase)), kEntry)
                                 .Ok();
                         double elapsed = Now() - start;
                         product::FinishRun(std::string(installBase));

@@ -119,10 +119,6 @@ ProductCheck CheckInstalledProduct(const InstalledProduct& product, Result& why)
 
 Result UpgradeProduct(const CString& setupFolder, const ProductTree& tree, const char* entry,
                       UpgradeReport* report, UpgradeWatcher* watcher) {
-    UpgradeReport unusedReport;
-    UpgradeWatcher nobody;
-    report = report ? report : &unusedReport;
-    watcher = watcher ? watcher : &nobody;
     std::vector<JournalEntry> entries;
     for (int item = 0; item < kPayloadRowCount; ++item) {
         Result why;

@@ -43,7 +43,7 @@ struct UpgradeReport {
 // Puts the payload files of `setupFolder` over the product's files in `tree` by the
 // newer-or-missing rule and registers `entry` in the product's list file, as one transaction. A
 // failure names the file that stands in the way and the system's reason; what the upgrade began is
-// then rolled back (report->rollBack says whether that succeeded). `report`, when given, receives
-// what became of each part; `watcher`, when given, is told each decision and kept responsive.
+// then rolled back (report->rollBack says whether that succeeded). `report` receives what became
+// of each part; `watcher` is told each decision and kept responsive.
 Result UpgradeProduct(const CString& setupFolder, const ProductTree& tree, const char* entry,
-                      UpgradeReport* report = nullptr, UpgradeWatcher* watcher = nullptr);
+                      UpgradeReport* report, UpgradeWatcher* watcher);

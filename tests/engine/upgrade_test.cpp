@@ -88,7 +88,7 @@ protected:
     }
     bool Run(const std::string& baseSuffix = "") {
         std::string base = m_product.installBase + baseSuffix;
-        m_error = UpgradeProduct(m_product.setupFolder.c_str(), TreeAt(base), kEntryText);
+        m_error = product::UpgradeAlone(m_product.setupFolder.c_str(), TreeAt(base), kEntryText);
         return m_error.Ok();
     }
     // The install tree as a successful run leaves it: each row replaced or added where the rule
@@ -302,8 +302,8 @@ TEST_F(UpgradeEngineTest, ARollBackThatFailsSaysSoAndTheNextStartEndsIt) {
     HANDLE scanner = ::CreateThread(nullptr, 0, TakeWhenWritten, &staged[0], 0, nullptr);
     ASSERT_NE(scanner, nullptr);
     UpgradeReport report;
-    const Result done = UpgradeProduct(m_product.setupFolder.c_str(), TreeAt(m_product.installBase),
-                                       kEntryText, &report);
+    const Result done = product::UpgradeAlone(m_product.setupFolder.c_str(),
+                                              TreeAt(m_product.installBase), kEntryText, &report);
     EXPECT_FALSE(done);
     EXPECT_FALSE(report.rollBack) << "the roll-back was taken for complete";
     EXPECT_EQ(staged, report.rollBack.path.Str());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "upgrade/Transaction.h"
+#include "upgrade/Upgrade.h"
 
 #include <string>
 #include <vector>
@@ -15,6 +16,13 @@ inline ProductTree TreeAt(const std::string& installBase) {
     Result why;
     (void)ProductTree::Open(installBase.c_str(), &tree, why);
     return tree;
+}
+// The engine's upgrade with nobody to tell or keep responsive; `report` when given.
+inline Result UpgradeAlone(const CString& setupFolder, const ProductTree& tree, const char* entry,
+                           UpgradeReport* report = nullptr) {
+    UpgradeReport unused;
+    UpgradeWatcher nobody;
+    return UpgradeProduct(setupFolder, tree, entry, report ? report : &unused, &nobody);
 }
 // What the end of a complete run deletes: its backups and its journal.
 inline void FinishRun(const std::string& installBase) {
