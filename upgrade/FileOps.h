@@ -22,8 +22,8 @@ CString FolderOf(const CString& path);
 // link is opened itself rather than what it leads to. Empty when it cannot be opened.
 FileHandle OpenToLookAt(const std::wstring& path, DWORD access, DWORD flags = 0);
 
-// Which file or folder the file system sees: its volume and its number there. A link has an
-// identity of its own, not that of what it leads to.
+// Which file or folder the file system sees: its volume and its number there. A link opened
+// itself (FILE_FLAG_OPEN_REPARSE_POINT) has an identity of its own, not that of what it leads to.
 struct FileIdentity {
     DWORD volume, indexHigh, indexLow;
     bool operator==(const FileIdentity& other) const {
