@@ -27,14 +27,6 @@ constexpr size_t kLargestProgram = 64 << 20;
 // hour, then the copy gives up rather than stay for ever.
 constexpr int kDeleteAttempts = 4 * 60 * 30;
 
-// Waits until the process behind `handle` has ended.
-bool WaitOutProcess(HANDLE handle) {
-    if (::WaitForSingleObject(handle, INFINITE) != WAIT_OBJECT_0)
-        return false;
-    DWORD exitCode = 0;
-    return ::GetExitCodeProcess(handle, &exitCode) && exitCode != STILL_ACTIVE;
-}
-
 // Whether the program `path` is built as this one: the same file header and section table, which
 // the system maps as they are in the program's file. (This program's own file cannot be read to
 // compare: the copy runs from a file that is deleted once Setup, which made it, has ended.)
@@ -167,9 +159,8 @@ Result StartSelfRemoval(const CString& modulePath, HANDLE program) {
     if (commandLine.empty())
         return Failed(kCopyName, ERROR_BAD_PATHNAME);
 
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     // The copy runs in the temporary folder: a process whose current folder is the setup folder
     // would keep that folder from being removed.
@@ -208,7 +199,8 @@ const char* RefusedCleanup(long handle, const std::wstring& setupExe) {
 
 int RunCleanupCopy(long handle, const std::wstring& setupExe) {
     HANDLE installer = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
-    if (!WaitOutProcess(installer))
+    // A process handle is signalled once its process has ended (RefusedCleanup found a process).
+    if (::WaitForSingleObject(installer, INFINITE) != WAIT_OBJECT_0)
         return 0;
     ::CloseHandle(installer);
     // RefusedCleanup found the folder.
