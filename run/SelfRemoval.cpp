@@ -106,9 +106,8 @@ FileHandle HoldOwnProgram(const CString& setupExe) {
 
 bool MayRemoveSetupFolder(const CString& setupExe, const CString& installBase) {
     // Without a trustworthy path of its own there is no folder Setup may clean, and in the
-    // product's own folders there is nothing Setup may delete.
-    // Setup was unpacked into the product's own folders when its folder is the install base or
-    // lies below it.
+    // product's own folders (the install base, or below it: Setup was unpacked there) there is
+    // nothing Setup may delete.
     const CString setupFolder = FolderOf(setupExe);
     return !setupFolder.IsEmpty() &&
            (installBase.IsEmpty() || !LiesWithin(setupFolder, installBase));
@@ -192,7 +191,10 @@ const char* RefusedCleanup(long handle, const std::wstring& setupExe) {
     // it reads the install base from the registry itself.
     CString installBase;
     (void)CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
-    if (!MayRemoveSetupFolder(AnsiPathOf(setupExe), installBase))
+    const CString path = AnsiPathOf(setupExe);
+    if (path.IsEmpty())
+        return "argument 2 has no path the file functions take";
+    if (!MayRemoveSetupFolder(path, installBase))
         return "argument 2 is the product's";
     return nullptr;
 }
@@ -203,7 +205,7 @@ int RunCleanupCopy(long handle, const std::wstring& setupExe) {
     if (::WaitForSingleObject(installer, INFINITE) != WAIT_OBJECT_0)
         return 0;
     ::CloseHandle(installer);
-    // RefusedCleanup found the folder.
+    // RefusedCleanup has found that this path and its folder are Setup's to remove.
     const CString path = AnsiPathOf(setupExe), folder = FolderOf(path);
     // The executable may still be mapped for a moment after its process ended, or run by another
     // process; what cannot be deleted stays, with nobody to tell.

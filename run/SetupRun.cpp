@@ -69,7 +69,7 @@ struct Run : UpgradeWatcher {
     CString setupFolder;
     FileHandle program; // Setup.exe, held from the start for the clean-up copy
     InstalledProduct product;
-    UpgradeReport report;         // what became of each part of the upgrade, as far as it got
+    UpgradeReport report;         // whether the product has a list; how a roll-back went
     std::vector<CString> waiting; // old files left to the next restart of Windows
     RestartManager holders;       // who else holds the product's files
     std::vector<Holder> closing;  // those of them asked to close

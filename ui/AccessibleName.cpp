@@ -21,9 +21,8 @@ bool SetAccessibleName(HWND control, UINT id) {
         HRESULT(WINAPI* initialize)(void*, DWORD);
         HRESULT(WINAPI* create)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
     } ole32;
-    wchar_t name[64] = {};
-    if (!control || !::LoadStringW(AfxGetResourceHandle(), id, name, 64) ||
-        !AfxLoadSystemFunctions("ole32.dll", kNames, &ole32))
+    const std::wstring name = AfxLoadText(id);
+    if (!control || name.empty() || !AfxLoadSystemFunctions("ole32.dll", kNames, &ole32))
         return false;
     // COM stays initialised on this thread until Setup ends; nothing else of Setup's uses it.
     IAccPropServices* services = nullptr;
@@ -32,7 +31,7 @@ bool SetAccessibleName(HWND control, UINT id) {
                             reinterpret_cast<void**>(&services))))
         return false;
     const HRESULT named =
-        services->SetHwndPropStr(control, OBJID_CLIENT, CHILDID_SELF, kName, name);
+        services->SetHwndPropStr(control, OBJID_CLIENT, CHILDID_SELF, kName, name.c_str());
     services->Release();
     return SUCCEEDED(named);
 }

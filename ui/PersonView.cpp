@@ -38,7 +38,8 @@ RunPresenter::Answer PersonView::AcceptLicence() {
         return Answer::NoWindow;
     // The about box and the copy window are owned by the licence.
     AfxGetApp()->m_pMainWnd = &m_licence;
-    // Anything but Yes or No: the question to quit could not be shown.
+    // Anything but Yes or No (the question to quit could not be shown, or the licence's window
+    // went away unanswered) is no window.
     const int answer = m_licence.RunModalLoop();
     return answer == IDOK ? Answer::Yes : answer == IDCANCEL ? Answer::No : Answer::NoWindow;
 }

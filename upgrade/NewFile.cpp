@@ -22,6 +22,12 @@ bool CopyAccessRules(const CString& like, HANDLE target) {
            ::SetKernelObjectSecurity(target, DACL_SECURITY_INFORMATION, descriptor.data());
 }
 
+// The attributes a file may be given, as SetFileAttributes takes them.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                      FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                      FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
 LARGE_INTEGER Ticks(const FILETIME& time) {
     LARGE_INTEGER ticks;
     ticks.LowPart = time.dwLowDateTime;
@@ -82,13 +88,11 @@ Result NewFile::Write(const void* data, DWORD size) {
 Result NewFile::Finish(const FILETIME* lastWrite, const CString& like, FileHandle* keep) {
     WIN32_FILE_ATTRIBUTE_DATA old;
     const bool replaces = ::GetFileAttributesExA(like, GetFileExInfoStandard, &old) != FALSE;
-    // Times and attributes in one call on the open file (a zero leaves one as it is): of the
-    // attributes, those a file may be given (read-only, hidden, system, archive, normal,
-    // temporary, offline, not indexed). A read-only attribute does not take the right to write
-    // from this handle.
+    // Times and attributes in one call on the open file (a zero leaves one as it is). A read-only
+    // attribute does not take the right to write from this handle.
     FILE_BASIC_INFO basic = {};
     if (replaces) {
-        const DWORD attributes = old.dwFileAttributes & 0x31A7;
+        const DWORD attributes = old.dwFileAttributes & kSettableAttributes;
         basic.CreationTime = Ticks(old.ftCreationTime);
         basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
     }

@@ -69,10 +69,10 @@ const CString& ActedOn(const PlanStep& step, const ProductTree& tree) {
     }
 }
 
-// Carries out one step on its file, held as `held` (which still holds a renamed file, and is
-// closed after a deletion, so that a deleted file's name goes at once), or by its name when `held`
-// is empty: a file the plan itself made (a staged copy renamed into place, a backup) or that was
-// not there when the plan began.
+// Carries out one step on its file, held as `held` (which still holds a renamed file, or one that
+// could not be deleted, and is closed after a deletion, so that a deleted file's name goes at
+// once), or by its name when `held` is empty: a file the plan itself made (a staged copy renamed
+// into place, a backup) or that was not there when the plan began.
 Result Execute(const PlanStep& step, const ProductTree& tree, FileHandle& held) {
     const CString& from = ActedOn(step, tree);
     const CString* to = step.kind == PlanStep::Kind::Rename ? &tree.Path(step.item, step.to)
@@ -84,7 +84,8 @@ Result Execute(const PlanStep& step, const ProductTree& tree, FileHandle& held) 
     if (to)
         return RenameHeld(held, *to);
     Result done = DeleteHeld(held, from);
-    held.Reset();
+    if (done)
+        held.Reset();
     return done;
 }
 
@@ -121,11 +122,10 @@ Result ExecuteAll(const std::vector<PlanStep>& steps, const ProductTree& tree,
             return opened;
     for (size_t i = 0; i < steps.size(); ++i) {
         const PlanStep& step = steps[i];
-        // Deleting releases the handle; an old file in use keeps it, to be moved aside.
+        // An old file in use keeps its handle, to be moved aside through it.
         FileHandle file = std::move(held[i]);
         const bool oldFile = step.kind == PlanStep::Kind::Delete && step.from == Place::Backup;
-        Result done =
-            oldFile && file ? DeleteHeld(file, ActedOn(step, tree)) : Execute(step, tree, file);
+        Result done = Execute(step, tree, file);
         if (!done && oldFile &&
             (done.code == ERROR_ACCESS_DENIED || done.code == ERROR_SHARING_VIOLATION))
             done = WaitForRestart(tree, step.item, file, waiting);

@@ -34,7 +34,7 @@ public:
 // The entry text the upgrade registers in the application list.
 constexpr char kUpgradeEntryText[] = "Pack07up02.exe";
 
-// What became of each part of an upgrade, as far as it got.
+// What the run learns of an upgrade beyond its result.
 struct UpgradeReport {
     bool listFound = false; // the product has a list file
     Result rollBack;        // after a failure: whether what the upgrade began was rolled back
@@ -43,7 +43,8 @@ struct UpgradeReport {
 // Puts the payload files of `setupFolder` over the product's files in `tree` by the
 // newer-or-missing rule and registers `entry` in the product's list file, as one transaction. A
 // failure names the file that stands in the way and the system's reason; what the upgrade began is
-// then rolled back (report->rollBack says whether that succeeded). `report` receives what became
-// of each part; `watcher` is told each decision and kept responsive.
+// then rolled back (report->rollBack says whether that succeeded). `report` receives whether the
+// product has a list and how the roll-back went; `watcher` is told each decision and kept
+// responsive.
 Result UpgradeProduct(const CString& setupFolder, const ProductTree& tree, const char* entry,
                       UpgradeReport* report, UpgradeWatcher* watcher);
