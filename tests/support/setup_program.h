@@ -35,6 +35,8 @@ constexpr UINT kUpgradeIncompleteString = 124;
 constexpr UINT kFileErrorString = 125;
 constexpr UINT kUpgradeRestartString = 127;
 constexpr UINT kCloseProgramsString = 128;
+// The licence text box's name for screen readers.
+constexpr UINT kLicenceNameString = 129;
 
 // The language whose resources Setup's loader picks in this run: the variant of the user's
 // language among the three Setup has, English otherwise. Setup inherits the test's locale

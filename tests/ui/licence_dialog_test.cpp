@@ -46,6 +46,21 @@ TEST_F(EveryLanguageLicenceTest, ShowsTheTenPiecesJoinedInIdOrder) {
                                    << uidriver::Narrow(shown);
 }
 
+// The licence text box has no label before it: Setup names it for screen readers through the
+// system's annotation service (a stand-in here), in the user's language.
+TEST_F(EveryLanguageLicenceTest, NamesTheLicenceForScreenReaders) {
+    ASSERT_TRUE(InstallAnnotationStandIn());
+    const std::wstring name = ExpectedString(kLicenceNameString);
+    HWND dialog = OpenLicenceDialog();
+    ASSERT_NE(dialog, nullptr);
+    HWND licence = uidriver::Control(dialog, kLicenceEditId);
+    ASSERT_NE(licence, nullptr);
+    // The text box itself (OBJID_CLIENT, CHILDID_SELF), its name property, this name alone.
+    EXPECT_EQ(RecordedAnnotations(), std::to_string(reinterpret_cast<UINT_PTR>(licence)) +
+                                         " -4 0 {608D3DF8-8128-4AA7-A428-F55E49267291} " +
+                                         uidriver::Narrow(name) + "\n");
+}
+
 // Also run at 144 DPI on a screen of 800 x 600 with a taskbar (CMakeLists.txt), where the licence
 // is larger than the work area: both windows are placed inside it, or the licence at its corner.
 TEST_F(EveryLanguageLicenceTest, EscapeAsksExitSetupWithString120) {

@@ -1,5 +1,6 @@
 #include "ui_test_support.h"
 
+#include "ProcessHelpers.h"
 #include "Staging.h"
 
 namespace uitest {
@@ -97,6 +98,47 @@ std::wstring SetupUiTest::ExpectedLicence(LANGID language) {
     for (UINT id = kFirstLicencePiece; id <= kLastLicencePiece; ++id)
         licence += ExpectedString(id, language);
     return licence;
+}
+
+namespace {
+std::string AnnotationRecord() {
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    return std::string(windows) + "\\annotation-standin.txt";
+}
+} // namespace
+
+::testing::AssertionResult InstallAnnotationStandIn() {
+    char system[MAX_PATH] = {};
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    const std::string standIn = std::string(system) + "\\annotation-standin.dll";
+    if (!::CopyFileA(product::SiblingProgram("annotation-standin.dll").c_str(), standIn.c_str(),
+                     FALSE))
+        return ::testing::AssertionFailure() << "cannot copy the stand-in: " << ::GetLastError();
+    HKEY key = nullptr;
+    LONG error = ::RegCreateKeyExA(
+        HKEY_LOCAL_MACHINE,
+        "Software\\Classes\\CLSID\\{B5F8350B-0548-48B1-A6EE-88BD00B4A5E7}\\InprocServer32", 0,
+        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (error == ERROR_SUCCESS) {
+        static const char kModel[] = "Both";
+        error =
+            ::RegSetValueExA(key, nullptr, 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(standIn.c_str()), standIn.size() + 1);
+        if (error == ERROR_SUCCESS)
+            error = ::RegSetValueExA(key, "ThreadingModel", 0, REG_SZ,
+                                     reinterpret_cast<const BYTE*>(kModel), sizeof kModel);
+        ::RegCloseKey(key);
+    }
+    if (error != ERROR_SUCCESS)
+        return ::testing::AssertionFailure() << "cannot register the stand-in: error " << error;
+    if (!::DeleteFileA(AnnotationRecord().c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        return ::testing::AssertionFailure() << "cannot empty the record: " << ::GetLastError();
+    return ::testing::AssertionSuccess();
+}
+
+std::string RecordedAnnotations() {
+    return product::ReadFileBytes(AnnotationRecord());
 }
 
 uidriver::DialogTemplate SetupUiTest::ExpectedDialog(UINT id, LANGID language) {

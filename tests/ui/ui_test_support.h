@@ -41,6 +41,12 @@ std::vector<std::string> WritePayloadCopies(const std::string& folder, const std
 // Whether none of the files exists.
 ::testing::AssertionResult FilesGone(const std::vector<std::string>& paths);
 
+// Registers the stand-in annotation service (annotation-standin.dll beside the tests, copied to
+// the system folder) in place of Wine's, which does nothing, and empties its record.
+::testing::AssertionResult InstallAnnotationStandIn();
+// The annotations the stand-in has recorded since, a line each (annotation_standin.cpp).
+std::string RecordedAnnotations();
+
 // The fixture of every test that starts Setup.exe. SetUp removes the product's registry key
 // (the tests never run a real upgrade) and deletes the test root; TearDown kills the program
 // if it still runs and deletes the test root again.
