@@ -14,20 +14,31 @@
 namespace {
 using Kind = FileProbe::Kind;
 
-// What the log says of each row's outcome, in the order of RowOutcome.
-constexpr const char* kDecisionTexts[] = {
-    "replace (the payload file is newer)",
-    "add (not installed, its folder is there)",
-    "up to date (the installed file is as new as the payload file, or newer)",
-    "not installed (this file is only ever replaced)",
-    "not installed (its folder is absent)",
-    "failed: the payload file is missing",
-    "failed: the payload file is damaged, or not the released one",
-    "failed: the installed file or its folder cannot be examined",
-    "failed: a path is too long",
-};
-static_assert(sizeof kDecisionTexts / sizeof *kDecisionTexts ==
-              static_cast<int>(RowOutcome::FailedPathTooLong) + 1);
+// What the log says of a row's outcome; every outcome names its own text, so none can take
+// another's.
+const char* DecisionText(RowOutcome outcome) {
+    switch (outcome) {
+    case RowOutcome::Replaced:
+        return "replace (the payload file is newer)";
+    case RowOutcome::Added:
+        return "add (not installed, its folder is there)";
+    case RowOutcome::SkippedNotNewer:
+        return "up to date (the installed file is as new as the payload file, or newer)";
+    case RowOutcome::SkippedNotInstalled:
+        return "not installed (this file is only ever replaced)";
+    case RowOutcome::SkippedFolderAbsent:
+        return "not installed (its folder is absent)";
+    case RowOutcome::FailedSourceMissing:
+        return "failed: the payload file is missing";
+    case RowOutcome::FailedSourceDamaged:
+        return "failed: the payload file is damaged, or not the released one";
+    case RowOutcome::FailedUnreadable:
+        return "failed: the installed file or its folder cannot be examined";
+    case RowOutcome::FailedPathTooLong:
+        return "failed: a path is too long";
+    }
+    return "";
+}
 
 // The released payload file of row `item`, when this build fixes its payload.
 const PayloadDigest* Released(int item) {
@@ -127,7 +138,7 @@ Result UpgradeProduct(const CString& setupFolder, const ProductTree& tree, const
         char number[16];
         wsprintfA(number, "Row %d, ", item + 1);
         watcher->Note(number + CString(kPayloadRows[item].destination) + ": " +
-                      kDecisionTexts[static_cast<int>(outcome)]);
+                      DecisionText(outcome));
         if (IsFailure(outcome))
             return why;
         if (outcome == RowOutcome::Replaced || outcome == RowOutcome::Added)
