@@ -34,7 +34,8 @@ public:
         return m_journals[static_cast<int>(state)];
     }
     const CString& StagedJournalPath() const { return m_stagedJournal; }
-    // The name item `item`'s old file, still in use, waits under for the next restart (1 to 9).
+    // Name `number` (1 to kWaitingNames) that item `item`'s old file, still in use, may wait under
+    // for the next restart.
     CString WaitingPath(int item, int number) const;
 
 private:
