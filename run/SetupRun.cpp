@@ -109,6 +109,14 @@ Answer CloseHolders(Run& run) {
     return answer;
 }
 
+// Deletes `what` a complete upgrade no longer needs. What can go neither now nor at the next
+// restart is named in the log and left to the next start of Setup; the upgrade stays complete.
+void FinishUpgrade(Run& run, Finishing what) {
+    if (Result finished = UpgradeTransaction::Finish(run.product.tree, what, &run.waiting);
+        !finished)
+        run.log.Line("Not deleted yet, for the next start of Setup: ", finished);
+}
+
 // The upgrade itself, once the copy window is up: the product's programs asked to quit, the files
 // replaced, the programs closed started again.
 Outcome ReplaceFiles(Run& run) {
@@ -137,10 +145,7 @@ Outcome ReplaceFiles(Run& run) {
     if (run.report.listFound)
         run.log.Line("Every change is in place, and the upgrade is registered.");
     // Old files still in use (running programs') go at the next restart.
-    if (Result finished =
-            UpgradeTransaction::Finish(run.product.tree, Finishing::Backups, &run.waiting);
-        !finished)
-        run.log.Line("Not deleted yet, for the next start of Setup: ", finished);
+    FinishUpgrade(run, Finishing::Backups);
     return Outcome::Upgraded;
 }
 
@@ -259,10 +264,7 @@ int RunSetup(const CommandLine& line, RunPresenter& presenter) {
     // Setup end before, the next start finds the upgrade complete and says so.
     const OutcomeRow& row = RowOf(outcome);
     if (outcome == Outcome::Upgraded || outcome == Outcome::UpgradedRestart)
-        if (Result finished = UpgradeTransaction::Finish(
-                run.product.tree, Finishing::BackupsAndJournal, &run.waiting);
-            !finished)
-            run.log.Line("Not deleted yet, for the next start of Setup: ", finished);
+        FinishUpgrade(run, Finishing::BackupsAndJournal);
     // After a failed run everything stays, so that it can be run again; an unattended run never
     // touches the setup folder (the deployer's, often a share that the next machine needs); nor
     // does a run whose outcome the person was not told.
