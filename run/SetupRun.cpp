@@ -253,8 +253,6 @@ int RunSetup(const CommandLine& line, RunPresenter& presenter) {
         run.log.Line("The log cannot be made: ", logMade);
 
     Outcome outcome = noLog ? Outcome::NoLog : Decide(run);
-    for (const CString& file : run.waiting)
-        run.log.Line("Deleted at the next restart of Windows, still in use: " + file);
     if (outcome == Outcome::Upgraded && !run.waiting.empty())
         outcome = Outcome::UpgradedRestart;
     const bool told = presenter.Tell(outcome);
@@ -265,6 +263,9 @@ int RunSetup(const CommandLine& line, RunPresenter& presenter) {
     const OutcomeRow& row = RowOf(outcome);
     if (outcome == Outcome::Upgraded || outcome == Outcome::UpgradedRestart)
         FinishUpgrade(run, Finishing::BackupsAndJournal);
+    // Named once both finishes are done: the last may leave an old file to the restart as well.
+    for (const CString& file : run.waiting)
+        run.log.Line("Deleted at the next restart of Windows, still in use: " + file);
     // After a failed run everything stays, so that it can be run again; an unattended run never
     // touches the setup folder (the deployer's, often a share that the next machine needs); nor
     // does a run whose outcome the person was not told.

@@ -403,7 +403,12 @@ TEST_F(UnattendedTest, AProgramRunningFromTheInstallTreeIsReplacedAndItsOldFileG
     ASSERT_TRUE(InstallRestartManagerStandIn() && WriteRestartManagerDescription(listed));
     const TreeSnapshot before = SnapshotTree(m_product.installBase);
 
-    EXPECT_EQ(3010, RunAsAScriptWould("/quiet"));
+    EXPECT_EQ(3010, RunAsAScriptWould("/quiet /log \"" + m_root + "\\restart.log\""));
+    EXPECT_NE(
+        ReadWide(m_root + "\\restart.log")
+            .find("Deleted at the next restart of Windows, still in use: " + running + "~del1"),
+        std::string::npos)
+        << "the log does not name the old file left to the restart";
     for (int row = 0; row < 9; ++row)
         EXPECT_EQ(product::PayloadContent(row),
                   product::ReadFileBytes(m_product.destinationFiles[row]));
