@@ -181,8 +181,9 @@ Outcome Decide(Run& run) {
         return Outcome::Upgraded;
     }
     if (found == RecoveryPlan::Outcome::RolledBack)
-        run.log.Line("An upgrade cut short earlier was rolled back: every installed file is as "
-                     "it was before it.");
+        run.log.Line("An upgrade cut short earlier was rolled back: every old file it had kept "
+                     "aside is back in place, unless another program has put a file of its own "
+                     "there since.");
 
     const Answer licence = run.presenter.AcceptLicence();
     run.log.Line(licence == Answer::Yes  ? "The licence was accepted."

@@ -13,7 +13,8 @@
 
 namespace {
 
-enum class Content { None, Old, New };
+// Other: a file another program put in place since the upgrade.
+enum class Content { None, Old, New, Other };
 
 constexpr int kReplaced = 3; // an item the upgrade replaces
 constexpr int kAdded = 7;    // an item the upgrade adds
@@ -46,9 +47,8 @@ struct SimDisk {
 };
 
 std::string Describe(const SimDisk& disk) {
-    auto name = [](Content c) {
-        return c == Content::None ? "-" : c == Content::Old ? "old" : "new";
-    };
+    static const char* const kNames[] = {"-", "old", "new", "another program's"};
+    auto name = [](Content c) { return kNames[static_cast<int>(c)]; };
     auto journal = [](JournalKind k) {
         return k == JournalKind::Absent ? "-" : k == JournalKind::Read ? "read" : "unreadable";
     };
@@ -71,8 +71,8 @@ Journal RunJournal() {
 FileFacts FactsOf(Content content) {
     FileFacts facts;
     facts.exists = content != Content::None;
-    facts.size = content == Content::New ? kNewSize : 100;
-    facts.lastWrite = content == Content::New ? kNewTime : 1000;
+    facts.size = content == Content::New ? kNewSize : content == Content::Old ? 100 : 300;
+    facts.lastWrite = content == Content::New ? kNewTime : content == Content::Old ? 1000 : 3000;
     return facts;
 }
 
@@ -146,7 +146,7 @@ int Recover(SimDisk& disk, bool endOfRun, RecoveryPlan* plan = nullptr) {
 
 // Every state of the two items' files and of the journals.
 std::vector<SimDisk> EveryState() {
-    const Content contents[] = {Content::None, Content::Old, Content::New};
+    const Content contents[] = {Content::None, Content::Old, Content::New, Content::Other};
     const JournalKind kinds[] = {JournalKind::Absent, JournalKind::Unreadable, JournalKind::Read};
     std::vector<SimDisk> states;
     for (Content replacedStaged : {Content::None, Content::New})
@@ -202,13 +202,20 @@ TEST(RecoveryPlanTest, EveryStateEndsWholeWithNothingLeftAndTheSameEndWhenCutSho
                 EXPECT_NE(after.items[kReplaced].destination, Content::None);
             }
             EXPECT_EQ(after.items[kOther].destination, Content::Old);
+            // Another program's file, put in place since the upgrade that a journal records, is
+            // never taken away. (Without a journal it cannot be told from the old file.)
+            const bool others = before.items[kReplaced].destination == Content::Other;
+            if (others && (before.journals[0] == JournalKind::Read ||
+                           before.journals[1] == JournalKind::Read)) {
+                EXPECT_EQ(after.items[kReplaced].destination, Content::Other);
+            }
             // Complete only with the new files in place; a roll-back with the journal read puts
             // the old files back and takes the added one away.
             if (completed) {
                 EXPECT_EQ(after.items[kReplaced].destination, Content::New);
                 EXPECT_EQ(after.items[kAdded].destination, Content::New);
             } else if (before.journals[0] == JournalKind::Read) {
-                if (Has(before.items[kReplaced], Content::Old)) {
+                if (Has(before.items[kReplaced], Content::Old) && !others) {
                     EXPECT_EQ(after.items[kReplaced].destination, Content::Old);
                 }
                 EXPECT_EQ(after.items[kAdded].destination, before.items[kAdded].backup);

@@ -47,6 +47,13 @@ const JournalEntry* EntryOf(const Journal* journal, int item) {
     return nullptr;
 }
 
+// Whether the installed file of an item is another program's, put there since the upgrade (the
+// product's own updater, say): neither absent nor the new file that `recorded`, either journal's
+// entry for it, says the upgrade put in place.
+bool ReplacedSince(const ItemFacts& facts, const JournalEntry* recorded) {
+    return recorded && facts.destination.exists && !IsThatFile(facts.destination, *recorded);
+}
+
 // Puts one item back as it was before the upgrade. Each step leaves files that plan the rest.
 void RollBackItem(int item, const ItemFacts& facts, const JournalEntry* entry,
                   std::vector<PlanStep>& steps) {
@@ -83,7 +90,8 @@ RecoveryPlan PlanRecovery(const DiskFacts& disk, Finishing what) {
 
     // The later state decides, as long as it holds: a complete upgrade keeps only its backups to
     // delete. Anything else is rolled back: a committed journal that no longer holds, or cannot be
-    // read, is discarded first, since what follows does not depend on it.
+    // read, is discarded before any file is put back, so that no step of the roll-back can make
+    // it seem to hold again.
     const bool complete =
         committed.kind == JournalFacts::Kind::Read && StillComplete(disk, committed.journal);
     if (complete) {
@@ -94,12 +102,29 @@ RecoveryPlan PlanRecovery(const DiskFacts& disk, Finishing what) {
                 steps.push_back(Delete(item, Place::Backup));
         }
     } else {
-        if (committed.kind != JournalFacts::Kind::Absent)
-            steps.push_back(DeleteJournal(JournalState::Committed));
         const Journal* journal =
             committing.kind == JournalFacts::Kind::Read ? &committing.journal : nullptr;
+        // Which new file the upgrade put in place the committed journal tells as well; which files
+        // it added only the committing one does, since a complete upgrade's added file stays.
+        const Journal* recorded = journal                                      ? journal
+                                  : committed.kind == JournalFacts::Kind::Read ? &committed.journal
+                                                                               : nullptr;
+        // Another program's file stays; only what the upgrade left beside it goes. First, while
+        // the journal that tells it is still there.
+        for (int item = 0; item < kItemCount; ++item) {
+            const ItemFacts& facts = disk.items[item];
+            if (!ReplacedSince(facts, EntryOf(recorded, item)))
+                continue;
+            if (facts.staged)
+                steps.push_back(Delete(item, Place::Staged));
+            if (facts.backup)
+                steps.push_back(Delete(item, Place::Backup));
+        }
+        if (committed.kind != JournalFacts::Kind::Absent)
+            steps.push_back(DeleteJournal(JournalState::Committed));
         for (int item = 0; item < kItemCount; ++item)
-            RollBackItem(item, disk.items[item], EntryOf(journal, item), steps);
+            if (!ReplacedSince(disk.items[item], EntryOf(recorded, item)))
+                RollBackItem(item, disk.items[item], EntryOf(journal, item), steps);
     }
     if (committing.kind != JournalFacts::Kind::Absent)
         steps.push_back(DeleteJournal(JournalState::Committing));

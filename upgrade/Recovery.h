@@ -7,8 +7,9 @@
 // unless the upgrade is known to be complete. The journal adds what the files cannot tell: which
 // destinations the upgrade added (deleted again by a roll-back; without the journal an added file
 // is left), and what the upgrade put in place, so that it counts as complete only while the
-// destinations are still those files. Every plan can be cut short at any step and planned again
-// from what it left: it leads to the same end.
+// destinations are still those files, and so that a file another program has put in place since
+// is told from the upgrade's and stays (only its backup goes). Every plan can be cut short at any
+// step and planned again from what it left: it leads to the same end.
 #pragma once
 
 #include "upgrade/Journal.h"

@@ -185,8 +185,8 @@ const char kNotUnderstoodLog[] =
 const char kRecoveryFailedLog[] =
     "Exit code 1603 (an upgrade cut short earlier could not be rolled back or finished yet)";
 // What a recovery that could not act may never say.
-const std::vector<std::string> kNoRecoveryClaims = {"rolled back: every installed file",
-                                                    "Nothing was changed", "Every change"};
+const std::vector<std::string> kNoRecoveryClaims = {"was rolled back:", "Nothing was changed",
+                                                    "Every change"};
 
 const UnattendedCase kUnattendedCases[] = {
     {"Upgraded",
@@ -293,6 +293,7 @@ const UnattendedCase kUnattendedCases[] = {
     {"BackupNameALinkOutside", 1603, false, [](T& t) { t.Plant(BackupPathOf(t.Product().destinationFiles[5]), true); }, {"Zxlook.exe~old: The filename cannot be resolved.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
     {"BackupNameAFolder", 1603, false, [](T& t) { ASSERT_TRUE(product::MakeFolders(BackupPathOf(t.Product().destinationFiles[5]))); }, {"Zxlook.exe~old: Directory name invalid.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
     {"JournalNameALinkOutside", 1603, false, [](T& t) { t.Plant(t.Product().installBase + JournalNameOf(JournalState::Committing), true); }, {"QuilloSetup.committing: The filename cannot be resolved.", kRecoveryFailedLog}, "/quiet", true, "", kNoRecoveryClaims},
+    {"StagedCopyLeftEarlier", 0, true, [](T& t) { ASSERT_TRUE(product::WriteFileBytes(StagedPathOf(t.Product().destinationFiles[5]), "cut short")); }, {"was rolled back: every old file it had kept aside is back in place", kUpgradedLog}},
     {"OldLockNameTaken", 0, true, [](T& t) { t.SquatTheOldLockName(); }, {kUpgradedLog}},
     // clang-format on
 };
