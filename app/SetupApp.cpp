@@ -4,6 +4,8 @@
 #include "run/SetupRun.h"
 #include "ui/PersonView.h"
 
+#include <utility>
+
 CSetupApp theApp;
 
 // msvcrt's split of the UTF-16 command line into arguments.
@@ -36,11 +38,12 @@ BOOL CSetupApp::InitInstance() {
     CommandLine line = ReadCommandLine();
     // The clean-up copy's form given by anyone but Setup is a command line not understood.
     if (line.mode == Mode::Cleanup) {
-        if (const char* refused = RefusedCleanup(line.handle, line.setupExe)) {
+        FileHandle folder;
+        if (const char* refused = RefusedCleanup(line.handle, line.setupExe, &folder)) {
             line.mode = Mode::Invalid;
             line.problem = refused;
         } else {
-            m_exitCode = RunCleanupCopy(line.handle, line.setupExe);
+            m_exitCode = RunCleanupCopy(line.handle, line.setupExe, std::move(folder));
             return FALSE;
         }
     }

@@ -44,6 +44,14 @@ bool BuiltAsThisProgram(const std::wstring& path) {
            std::memcmp(theirs + (sections - own), sections, end - (sections - own)) == 0;
 }
 
+// Opens the folder `folder` (a drive's root for "C:") itself, a link at its name included.
+FileHandle OpenFolder(const CString& folder, DWORD access, DWORD share) {
+    const std::wstring whole = WideText((folder.GetLength() == 2 ? folder + "\\" : folder).Str());
+    return FileHandle(::CreateFileW(whole.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+}
+
 // Whether `a` and `b` name the same file, as the file system sees them (any spelling).
 bool SameFile(const std::wstring& a, const std::wstring& b) {
     FileIdentity one, other;
@@ -171,11 +179,21 @@ Result StartSelfRemoval(const CString& modulePath, HANDLE program) {
     return {};
 }
 
-const char* RefusedCleanup(long handle, const std::wstring& setupExe) {
+const char* RefusedCleanup(long handle, const std::wstring& setupExe, FileHandle* folder) {
     HANDLE installer = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
     const DWORD processId = ::GetProcessId(installer);
     if (processId == 0 || processId == ::GetCurrentProcessId())
         return "argument 1 names no other process";
+    const CString path = AnsiPathOf(setupExe);
+    if (path.IsEmpty())
+        return "argument 2 has no path the file functions take";
+    // The folder is held from here until the copy ends, so that the folder these checks find is
+    // the one RunCleanupCopy deletes in. Shared with readers and writers but never with deletion:
+    // Windows lets nobody rename it or delete it meanwhile. (Wine lets them: the deletion itself
+    // checks that the program still lies in the folder held.)
+    *folder = OpenFolder(FolderOf(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!*folder)
+        return "argument 2 lies in no folder that can be opened";
     // The process's program, whichever way it was started. Setup hands its copy a handle to
     // itself, the copy's parent; a parent that waits for the copy runs another program.
     std::wstring image(32768, L'\0');
@@ -191,25 +209,31 @@ const char* RefusedCleanup(long handle, const std::wstring& setupExe) {
     // it reads the install base from the registry itself.
     CString installBase;
     (void)CRegReader().ReadString(kVersionKey, kBasePathValue, &installBase, HKEY_LOCAL_MACHINE);
-    const CString path = AnsiPathOf(setupExe);
-    if (path.IsEmpty())
-        return "argument 2 has no path the file functions take";
     if (!MayRemoveSetupFolder(path, installBase))
         return "argument 2 is the product's";
     return nullptr;
 }
 
-int RunCleanupCopy(long handle, const std::wstring& setupExe) {
+int RunCleanupCopy(long handle, const std::wstring& setupExe, FileHandle folder) {
     HANDLE installer = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
     // A process handle is signalled once its process has ended (RefusedCleanup found a process).
     if (::WaitForSingleObject(installer, INFINITE) != WAIT_OBJECT_0)
         return 0;
     ::CloseHandle(installer);
-    // RefusedCleanup has found that this path and its folder are Setup's to remove.
-    const CString path = AnsiPathOf(setupExe), folder = FolderOf(path);
+    // RefusedCleanup has found that this path and its folder, held since, are Setup's to remove.
+    const CString path = AnsiPathOf(setupExe), folderPath = FolderOf(path);
     // The executable may still be mapped for a moment after its process ended, or run by another
     // process; what cannot be deleted stays, with nobody to tell.
-    (void)RemoveFile(path, kDeleteAttempts);
-    (void)::RemoveDirectoryA(folder);
+    if (!RemoveFile(path, kDeleteAttempts, folder.Get()))
+        return 0;
+    // The folder goes once empty, through a handle found to be the folder held (which shares no
+    // deletion, so it is let go first), whatever its name leads to by then.
+    FileIdentity held, found;
+    const bool known = IdentityOf(folder.Get(), &held);
+    folder.Reset();
+    const FileHandle emptied = OpenFolder(folderPath, DELETE | FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (known && IdentityOf(emptied.Get(), &found) && found == held)
+        (void)DeleteHeld(emptied, folderPath);
     return 0;
 }

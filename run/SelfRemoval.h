@@ -29,10 +29,12 @@ Result StartSelfRemoval(const CString& setupExe, HANDLE program);
 // program `setupExe` names, that program must be this one byte for byte (a copy of Setup.exe, as
 // the copy is made from it), and its folder must lie outside the product's own folders. So a
 // number and a path that some starter happened to pass never have Setup wait on a process, least
-// of all on the parent waiting for it, nor delete a file that is not Setup's.
-[[nodiscard]] const char* RefusedCleanup(long handle, const std::wstring& setupExe);
+// of all on the parent waiting for it, nor delete a file that is not Setup's. The folder of
+// `setupExe` is held in `folder` before it is looked at, for RunCleanupCopy.
+[[nodiscard]] const char* RefusedCleanup(long handle, const std::wstring& setupExe,
+                                         FileHandle* folder);
 
 // The temporary copy's work, in a process of its own, from its command line that RefusedCleanup
 // took: wait for the installer (the process behind `handle`) to end, then remove `setupExe` and
-// its folder. Returns the exit code.
-int RunCleanupCopy(long handle, const std::wstring& setupExe);
+// its folder, the one `folder` has held since RefusedCleanup. Returns the exit code.
+int RunCleanupCopy(long handle, const std::wstring& setupExe, FileHandle folder);

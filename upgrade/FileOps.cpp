@@ -58,6 +58,21 @@ bool SameName(const std::wstring& a, const wchar_t* b, size_t length) {
                                   static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
 
+// Whether the open `file` lies in the open `folder` itself (not below it), as the file system
+// names both now, on the same volume.
+bool LiesDirectlyIn(HANDLE file, HANDLE folder) {
+    FileIdentity inFile, ofFolder;
+    const std::wstring name = OwnName(file);
+    std::wstring expected = OwnName(folder);
+    if (expected.empty() || !IdentityOf(file, &inFile) || !IdentityOf(folder, &ofFolder) ||
+        inFile.volume != ofFolder.volume)
+        return false;
+    if (expected.back() != L'\\')
+        expected += L'\\';
+    return name.size() > expected.size() && SameName(expected, name.c_str(), expected.size()) &&
+           name.find(L'\\', expected.size()) == std::wstring::npos;
+}
+
 // Whether the open `file` is the one named `path` in its folder: no link at that name led
 // elsewhere. Most often the file system's own name for it is the path itself below its drive, and
 // nothing more need be looked at. Otherwise the folder is reached the same way (a drive that
@@ -248,13 +263,15 @@ Result DeleteHeld(const FileHandle& file, const CString& path) {
                : LastError(path);
 }
 
-Result RemoveFile(const CString& path, int attempts) {
+Result RemoveFile(const CString& path, int attempts, HANDLE folder) {
     return RetryWhileShared(
         [&] {
             FileHandle file;
             Result opened = OpenPlainFile(path, DELETE | FILE_WRITE_ATTRIBUTES, kShareAll, &file);
             return !opened ? (IsAbsenceError(opened.code) ? Result() : opened)
-                           : DeleteHeld(file, path);
+                   : folder && !LiesDirectlyIn(file.Get(), folder)
+                       ? Failed(path, ERROR_CANT_RESOLVE_FILENAME)
+                       : DeleteHeld(file, path);
         },
         attempts);
 }

@@ -72,10 +72,12 @@ Result OpenToRemove(const CString& path, FileHandle* file);
 Result DeleteHeld(const FileHandle& file, const CString& path);
 // Deletes `path`, read-only or not, retrying while another program holds it (`attempts` times,
 // a quarter of a second apart; kFileAttempts: as often as for any file operation). A file that is
-// absent counts as deleted.
+// absent counts as deleted. With `folder` (an open folder), only a file that lies in that very
+// folder as the file system names both at the moment of deletion: a path that leads elsewhere
+// (the folder renamed away, a link put in its place) fails with ERROR_CANT_RESOLVE_FILENAME.
 constexpr int kFileAttempts = 8;
 constexpr int kTryOnce = 1;
-Result RemoveFile(const CString& path, int attempts = kFileAttempts);
+Result RemoveFile(const CString& path, int attempts = kFileAttempts, HANDLE folder = nullptr);
 
 // Has Windows delete the plain file `path` at the next restart (which needs administrator rights).
 Result DeleteAtRestart(const CString& path);

@@ -455,6 +455,31 @@ TEST_F(UpgradeEngineTest, APlainFileOpensByItsShortName) {
     EXPECT_TRUE(opened) << named << ": " << opened.code;
 }
 
+// A deletion within a folder held stays in that folder: once the folder has been renamed away and
+// a link to another folder put in its place, the file the path now leads to stays. (Windows
+// refuses the rename while the folder is held without sharing deletion; Wine does not.)
+TEST_F(UpgradeEngineTest, ADeletionWithinAHeldFolderStaysInIt) {
+    const std::string held = m_root + "\\held", moved = m_root + "\\moved";
+    const std::string other = m_root + "\\other";
+    for (const std::string& folder : {held, other}) {
+        ASSERT_TRUE(product::MakeFolders(folder));
+        ASSERT_TRUE(product::WriteFileBytes(folder + "\\Setup.exe", folder));
+    }
+    const FileHandle folder(::CreateFileA(held.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(folder);
+    if (!::MoveFileA(held.c_str(), moved.c_str())) {
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        return;
+    }
+    ASSERT_TRUE(product::MakeLink(other, held, true));
+    EXPECT_EQ(RemoveFile((held + "\\Setup.exe").c_str(), kTryOnce, folder.Get()).code,
+              static_cast<DWORD>(ERROR_CANT_RESOLVE_FILENAME));
+    EXPECT_EQ(product::ReadFileBytes(other + "\\Setup.exe"), other);
+    EXPECT_EQ(product::ReadFileBytes(moved + "\\Setup.exe"), held);
+}
+
 TEST_F(UpgradeEngineTest, ReplacedFilesKeepAttributesCreationTimeAndAccessRules) {
     Stage(Options());
     const std::vector<std::string> files = {m_product.destinationFiles[0], m_product.listFile};
